@@ -1,0 +1,47 @@
+// The core's test program. Besides running the tests it checks that none of
+// them leaves the floating-point environment or the decimal separator changed:
+// the parser and the calculation promise to put both back.
+#include <gtest/gtest.h>
+
+#include <cfenv>
+#include <cstdint>
+#include <cstring>
+
+#include "core/Core.h"
+
+namespace {
+
+std::uint16_t X87ControlWord() {
+  std::uint16_t cw = 0;
+  __asm__ volatile("fnstcw %0" : "=m"(cw));
+  return cw;
+}
+
+class EnvironmentGuardListener : public testing::EmptyTestEventListener {
+  void OnTestStart(const testing::TestInfo&) override {
+    std::fegetenv(&env_);
+    controlWord_ = X87ControlWord();
+    flags_ = std::fetestexcept(FE_ALL_EXCEPT);
+    separator_ = korvastel::DecimalSeparator();
+  }
+  void OnTestEnd(const testing::TestInfo& info) override {
+    EXPECT_EQ(X87ControlWord(), controlWord_) << info.name() << " changed the x87 control word";
+    EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), flags_) << info.name() << " left floating-point flags changed";
+    EXPECT_EQ(korvastel::DecimalSeparator(), separator_) << info.name() << " left the decimal separator changed";
+    std::fesetenv(&env_);
+    korvastel::SetDecimalSeparator(separator_);
+  }
+
+  std::fenv_t env_{};
+  std::uint16_t controlWord_ = 0;
+  int flags_ = 0;
+  char separator_ = '.';
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  testing::UnitTest::GetInstance()->listeners().Append(new EnvironmentGuardListener);
+  return RUN_ALL_TESTS();
+}
