@@ -305,12 +305,12 @@ TEST_F(SpanFileTest, FullDeviceFailsWithIOError28) {
 }
 
 // The old file, and nothing else, must be left in the folder after a failed save.
-std::string OldFileSurvives(const std::string& folder, const std::string& old, const std::string& other = "") {
+std::string OldFileSurvives(const std::string& folder, const std::string& old, const std::set<std::string>& others = {}) {
   std::string report;
   if (ReadBytes(folder + "spans.txt") != old) report += " old content lost;";
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const std::string name = entry.path().filename();
-    if (name != "spans.txt" && name != other) report += " left behind: " + name + ";";
+    if (name != "spans.txt" && !others.contains(name)) report += " left behind: " + name + ";";
   }
   return report;
 }
@@ -334,7 +334,7 @@ TEST_F(SpanFileTest, FullFileSystemKeepsTheOldFile) {
       while (filler.write(block.data(), static_cast<std::streamsize>(block.size())).flush()) {
       }
     }
-    return LargeColumnSave(folder_ + "spans.txt") + OldFileSurvives(folder_, "100\r\n", "filler");
+    return LargeColumnSave(folder_ + "spans.txt") + OldFileSurvives(folder_, "100\r\n", {"filler"});
   });
   if (report.starts_with("skip: ")) GTEST_SKIP() << report.substr(6);
   EXPECT_EQ(report, "code 28");
@@ -372,13 +372,16 @@ TEST_F(SpanFileTest, TooManyOpenFiles) {
 }
 
 // As root permission bits stop nothing, so the child becomes nobody. The
-// folder is open to everyone: only the file's own bits may stop the save.
+// folder is open to everyone: only the file's own bits may stop the save of
+// spans.txt. Its sticky bit keeps nobody from replacing root's shared.txt,
+// which nobody may write in place: the rename itself must fail cleanly.
 TEST_F(SpanFileTest, FileTheUserMayNotWriteIsRefused) {
-  WriteBytes(Path("spans.txt"), "100\r\n");
+  for (const char* name : {"spans.txt", "shared.txt"}) WriteBytes(Path(name), "100\r\n");
   WriteBytes(Path("secret.txt"), "1\r\n");
   ASSERT_EQ(chmod(Path("spans.txt").c_str(), 0444), 0);
+  ASSERT_EQ(chmod(Path("shared.txt").c_str(), 0666), 0);
   ASSERT_EQ(chmod(Path("secret.txt").c_str(), 0), 0);
-  ASSERT_EQ(chmod(folder_.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(folder_.c_str(), 01777), 0);
   const std::string report = RunInChild([&]() -> std::string {
     if (geteuid() == 0) {
       const passwd* nobody = getpwnam("nobody");
@@ -393,12 +396,18 @@ TEST_F(SpanFileTest, FileTheUserMayNotWriteIsRefused) {
       return "skip: " + Errno("the test folder is out of this user's reach");
     close(created);
     unlink(probe.c_str());
-    return "write " + std::to_string(ErrorCodeOf([&] { WriteSpanFile(Path("spans.txt"), ColumnOf({"1"})); })) +
+    struct stat shared {};
+    if (stat(Path("shared.txt").c_str(), &shared) != 0 || shared.st_uid == geteuid())
+      return "skip: shared.txt belongs to this user, the sticky folder protects nothing";
+    const SpanColumn column = ColumnOf({"1"});
+    return "write " + std::to_string(ErrorCodeOf([&] { WriteSpanFile(Path("spans.txt"), column); })) +
+           ", replace " + std::to_string(ErrorCodeOf([&] { WriteSpanFile(Path("shared.txt"), column); })) +
            ", read " + std::to_string(ErrorCodeOf([&] { ReadSpanFile(Path("secret.txt")); }));
   });
   if (report.starts_with("skip: ")) GTEST_SKIP() << report.substr(6);
-  EXPECT_EQ(report, "write 5, read 5");
-  EXPECT_EQ(OldFileSurvives(folder_, "100\r\n", "secret.txt"), "");
+  EXPECT_EQ(report, "write 5, replace 5, read 5");
+  EXPECT_EQ(OldFileSurvives(folder_, "100\r\n", {"secret.txt", "shared.txt"}), "");
+  EXPECT_EQ(ReadBytes(Path("shared.txt")), "100\r\n");
 }
 
 }  // namespace
