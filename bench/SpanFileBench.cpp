@@ -6,7 +6,6 @@
 // the same within 1 MiB). The files are made in a temporary folder and
 // removed at exit.
 #include <benchmark/benchmark.h>
-
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -83,7 +82,8 @@ template <class Use>
 void ReadBlocks(const std::string& path, Use use) {
   const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   const auto buffer = std::make_unique_for_overwrite<char[]>(BlockSize);
-  for (ssize_t got; (got = read(file, buffer.get(), BlockSize)) > 0;) use(buffer.get(), static_cast<std::size_t>(got));
+  for (ssize_t got; (got = read(file, buffer.get(), BlockSize)) > 0;)
+    use(buffer.get(), static_cast<std::size_t>(got));
   close(file);
 }
 

@@ -31,7 +31,8 @@ std::string RandomSuffix() {
 // name is never opened, and the mode 0666 lets the umask and the folder's
 // default ACL apply as for any new file.
 FileDescriptor CreateExclusively(const std::string& target, std::string& createdPath) {
-  const std::string stem = FolderPrefix(target) + "." + std::string(FileName(target).substr(0, KeptNameLength)) + ".";
+  const std::string stem =
+      FolderPrefix(target) + "." + std::string(FileName(target).substr(0, KeptNameLength)) + ".";
   for (int attempt = 0; attempt < NameAttempts; ++attempt) {
     std::string path = stem + RandomSuffix();
     FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666));
@@ -65,7 +66,8 @@ void ReplacementFile::TakeOverAttributes(const struct stat& replaced) {
   struct stat created {};
   if (::fstat(file_.Get(), &created) != 0) ThrowInOutError(errno, temporary_);
   const mode_t bits = replaced.st_mode & 07777;
-  if ((created.st_mode & 07777) != bits && ::fchmod(file_.Get(), bits) != 0) ThrowInOutError(errno, temporary_);
+  if ((created.st_mode & 07777) != bits && ::fchmod(file_.Get(), bits) != 0)
+    ThrowInOutError(errno, temporary_);
 }
 
 void ReplacementFile::Write(std::string_view content) {

@@ -12,7 +12,8 @@ constexpr char EndOfData = '\x1A';  // Ctrl-Z
 // The length of the bytes in front of `byte`, or the whole length without it.
 std::size_t LengthBefore(std::string_view data, char byte) {
   const void* found = std::memchr(data.data(), byte, data.size());
-  return found == nullptr ? data.size() : static_cast<std::size_t>(static_cast<const char*>(found) - data.data());
+  return found == nullptr ? data.size()
+                          : static_cast<std::size_t>(static_cast<const char*>(found) - data.data());
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 // The span file against real files, folders, links, devices and real faults:
 // a full file system, the file-size limit, the open-files limit and a user
 // who may not write. Faults that change the process are made in a child.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <pwd.h>
 #include <sched.h>
 #include <signal.h>
@@ -83,7 +82,8 @@ std::string RunInChild(const std::function<std::string()>& work) {
   close(channel[1]);
   std::string report;
   char buffer[256];
-  for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;) report.append(buffer, static_cast<std::size_t>(got));
+  for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;)
+    report.append(buffer, static_cast<std::size_t>(got));
   close(channel[0]);
   int status = 0;
   waitpid(child, &status, 0);
@@ -110,7 +110,8 @@ class SpanFileTest : public testing::Test {
   std::string Path(const std::string& name) const { return folder_ + name; }
   std::set<std::string> Entries() const {
     std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder_)) names.insert(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(folder_))
+      names.insert(entry.path().filename());
     return names;
   }
 
@@ -125,6 +126,8 @@ struct ReadCase {
 
 const std::vector<ReadCase>& ReadCases() {
   using namespace std::string_literals;
+  // one case a line
+  // clang-format off
   static const std::vector<ReadCase> cases = {
       {"empty file", "", {}},
       {"Ctrl-Z first", "\x1A" "100\r\n", {}},
@@ -142,6 +145,7 @@ const std::vector<ReadCase>& ReadCases() {
       {"NUL inside a line", "1\0 2\r\n3"s, {"1\0 2"s, "3"}},
       {"bytes unchanged", "\x80\xFF\t 7,5 \x1B\r\n", {"\x80\xFF\t 7,5 \x1B"}},
   };
+  // clang-format on
   return cases;
 }
 
@@ -261,7 +265,7 @@ TEST_F(SpanFileTest, SavingThroughALinkReplacesItsTarget) {
   ASSERT_EQ(mkdir(Path("data").c_str(), 0700), 0);
   WriteBytes(Path("data/spans.txt"), "old\r\n");
   ASSERT_EQ(symlink("data/spans.txt", Path("inner").c_str()), 0);
-  ASSERT_EQ(symlink("inner", Path("outer").c_str()), 0);          // a chain of relative links
+  ASSERT_EQ(symlink("inner", Path("outer").c_str()), 0);            // a chain of relative links
   ASSERT_EQ(symlink("data/new.txt", Path("dangling").c_str()), 0);  // a link to a file not yet there
   WriteSpanFile(Path("outer"), ColumnOf({"12"}));
   WriteSpanFile(Path("dangling"), ColumnOf({"7"}));
@@ -308,7 +312,8 @@ std::string FullDevice(const std::string& folder) {
 
 TEST_F(SpanFileTest, FullDeviceFailsWithIOError28) {
   const std::string device = FullDevice(folder_);
-  if (device.empty()) GTEST_SKIP() << "no node of the full device can be made, and /dev/full is not safe to use";
+  if (device.empty())
+    GTEST_SKIP() << "no node of the full device can be made, and /dev/full is not safe to use";
   struct stat before {};
   ASSERT_EQ(stat(device.c_str(), &before), 0);
   try {
@@ -324,7 +329,8 @@ TEST_F(SpanFileTest, FullDeviceFailsWithIOError28) {
 }
 
 // The old file, and nothing else, must be left in the folder after a failed save.
-std::string OldFileSurvives(const std::string& folder, const std::string& old, const std::set<std::string>& others = {}) {
+std::string OldFileSurvives(const std::string& folder, const std::string& old,
+                            const std::set<std::string>& others = {}) {
   std::string report;
   if (ReadBytes(folder + "spans.txt") != old) report += " old content lost;";
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
@@ -344,8 +350,10 @@ TEST_F(SpanFileTest, FullFileSystemKeepsTheOldFile) {
   const std::string report = RunInChild([&]() -> std::string {
     // a private mount of a tiny file system on the test folder, gone with the child
     if (unshare(CLONE_NEWNS) != 0) return "skip: " + Errno("no private mount namespace (unshare)");
-    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return "skip: " + Errno("mount private");
-    if (mount("korvastel-test", folder_.c_str(), "tmpfs", 0, "size=64k") != 0) return "skip: " + Errno("mount tmpfs");
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+      return "skip: " + Errno("mount private");
+    if (mount("korvastel-test", folder_.c_str(), "tmpfs", 0, "size=64k") != 0)
+      return "skip: " + Errno("mount tmpfs");
     WriteBytes(folder_ + "spans.txt", "100\r\n");
     {
       std::ofstream filler(folder_ + "filler", std::ios::binary);
