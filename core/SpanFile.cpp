@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -20,9 +22,10 @@ namespace korvastel {
 
 namespace {
 
-// Large blocks keep the system calls few; a fixed size keeps memory flat
-// whatever the length of the file.
-constexpr std::size_t ReadBlockSize = std::size_t{1} << 20;
+// Large blocks keep the system calls few; a fixed largest size keeps memory
+// flat whatever the length of the file.
+constexpr std::size_t MaxReadBlockSize = std::size_t{1} << 20;
+constexpr std::size_t MinReadBlockSize = std::size_t{4} << 10;
 constexpr int MaxLinkHops = 40;  // as the kernel allows
 
 FileDescriptor OpenForReading(const std::string& path) {
@@ -30,6 +33,15 @@ FileDescriptor OpenForReading(const std::string& path) {
   if (!file.IsOpen()) ThrowInOutError(errno, path);
   ::posix_fadvise(file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   return file;
+}
+
+// A small file needs no block larger than itself (one byte more lets a single
+// read see the end); pipes and devices get the largest.
+std::size_t ReadBlockSize(const FileDescriptor& file) {
+  struct stat info {};
+  if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return MaxReadBlockSize;
+  const auto size = static_cast<std::uintmax_t>(std::max<off_t>(info.st_size, 0)) + 1;
+  return static_cast<std::size_t>(std::clamp<std::uintmax_t>(size, MinReadBlockSize, MaxReadBlockSize));
 }
 
 void CloseOrThrow(FileDescriptor& file, const std::string& path) {
@@ -123,9 +135,10 @@ void ReplaceRegularFile(const SaveTarget& target, std::string_view content) {
 std::vector<std::string> ReadSpanFile(const std::string& path) {
   FileDescriptor file = OpenForReading(path);
   SpanLineSplitter splitter(SpanColumn::RowCount);
-  const auto buffer = std::make_unique_for_overwrite<char[]>(ReadBlockSize);
+  const std::size_t blockSize = ReadBlockSize(file);
+  const auto buffer = std::make_unique_for_overwrite<char[]>(blockSize);
   for (;;) {
-    const ssize_t got = file.ReadSome(buffer.get(), ReadBlockSize);
+    const ssize_t got = file.ReadSome(buffer.get(), blockSize);
     if (got < 0) ThrowInOutError(errno, path);  // also EISDIR for a folder
     if (got == 0 || !splitter.Feed(std::string_view(buffer.get(), static_cast<std::size_t>(got)))) break;
   }
