@@ -35,12 +35,12 @@ FileDescriptor OpenForReading(const std::string& path) {
   return file;
 }
 
-// A small file needs no block larger than itself (one byte more lets a single
-// read see the end); pipes and devices get the largest.
+// A small file needs no block larger than itself (but a few pages, as files
+// in /proc report no size); pipes and devices get the largest.
 std::size_t ReadBlockSize(const FileDescriptor& file) {
   struct stat info {};
   if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return MaxReadBlockSize;
-  const auto size = static_cast<std::uintmax_t>(std::max<off_t>(info.st_size, 0)) + 1;
+  const auto size = static_cast<std::uintmax_t>(std::max<off_t>(info.st_size, 0));
   return static_cast<std::size_t>(std::clamp<std::uintmax_t>(size, MinReadBlockSize, MaxReadBlockSize));
 }
 

@@ -13,9 +13,10 @@ namespace korvastel {
 //   "100\r\n200"            -> {"100", "200"}
 //   "10\r0\r\n"             -> {"100"}
 //   "100\r\n200\x1A" "300"  -> {"100", "200"}
-// The whole file is read first, also past the kept lines (in fixed blocks,
-// so memory does not grow with them): a failure throws EInOutError before
-// anything is handed back, and the caller's rows stay as they were.
+// The file is read to the end of its data first, also past the kept lines
+// (in blocks of at most 1 MiB, so memory does not grow with them): a failure
+// throws EInOutError before anything is handed back, and the caller's rows
+// stay as they were.
 std::vector<std::string> ReadSpanFile(const std::string& path);
 
 // Writes every row that ParseSpan accepts, as typed, followed by CR LF; other
