@@ -1,0 +1,42 @@
+#include "core/InOutErrorCode.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "core/Errors.h"
+#include "core/FilePath.h"
+
+namespace korvastel {
+
+namespace {
+
+// Tells "the file is not there" from "the path leads nowhere".
+bool ParentFolderExists(const std::string& path) {
+  struct stat info {};
+  return ::stat(ParentFolder(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+int InOutErrorCode(int error, const std::string& path) {
+  switch (error) {
+    case ENOENT:
+      return !path.empty() && ParentFolderExists(path) ? 2 : 3;
+    case ENOTDIR:
+      return 3;
+    case EMFILE:
+    case ENFILE:
+      return 4;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return 5;
+    default:
+      return error;
+  }
+}
+
+void ThrowInOutError(int error, const std::string& path) { throw EInOutError(InOutErrorCode(error, path)); }
+
+}  // namespace korvastel

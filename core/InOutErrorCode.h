@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+namespace korvastel {
+
+// The EInOutError code for a file operation on `path` that failed with the
+// system error `error`:
+//   ENOENT with the parent folder present -> 2 "File not found"
+//   ENOENT with the parent folder missing, ENOTDIR, an empty path -> 3 "Invalid filename"
+//   EMFILE, ENFILE -> 4 "Too many open files"
+//   EACCES, EPERM, EROFS -> 5 "File access denied"
+//   any other e -> e "I/O error e" (a full disk is "I/O error 28")
+int InOutErrorCode(int error, const std::string& path);
+
+// Throws EInOutError(InOutErrorCode(error, path)).
+[[noreturn]] void ThrowInOutError(int error, const std::string& path);
+
+}  // namespace korvastel
