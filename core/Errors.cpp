@@ -33,6 +33,8 @@ std::string InOutErrorMessage(int code) {
 
 EInOutError::EInOutError(int code) : Exception(InOutErrorMessage(code)), code_(code) {}
 
+EInOutError::EInOutError(int code, std::string message) : Exception(std::move(message)), code_(code) {}
+
 int EInOutError::ErrorCode() const { return code_; }
 
 }  // namespace korvastel

@@ -55,6 +55,9 @@ class EOverflow : public EMathError {
 class EInOutError : public Exception {
  public:
   explicit EInOutError(int code);
+  // For a system error number that collides with a code of the table above
+  // (EIO is 5): the code with its own message, "I/O error 5".
+  EInOutError(int code, std::string message);
   int ErrorCode() const;
 
  private:

@@ -37,6 +37,29 @@ int InOutErrorCode(int error, const std::string& path) {
   }
 }
 
-void ThrowInOutError(int error, const std::string& path) { throw EInOutError(InOutErrorCode(error, path)); }
+namespace {
+
+bool IsNamedCondition(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case EMFILE:
+    case ENFILE:
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void ThrowInOutError(int error, const std::string& path) {
+  const int code = InOutErrorCode(error, path);
+  if (IsNamedCondition(error)) throw EInOutError(code);
+  throw EInOutError(code, "I/O error " + std::to_string(code));
+}
 
 }  // namespace korvastel

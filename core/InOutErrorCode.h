@@ -13,7 +13,9 @@ namespace korvastel {
 //   any other e -> e "I/O error e" (a full disk is "I/O error 28")
 int InOutErrorCode(int error, const std::string& path);
 
-// Throws EInOutError(InOutErrorCode(error, path)).
+// Throws EInOutError with InOutErrorCode(error, path). The table's texts go
+// only with the conditions they name: a system error that merely shares a
+// number with them (EIO is 5, ENETUNREACH 101) reads "I/O error n".
 [[noreturn]] void ThrowInOutError(int error, const std::string& path);
 
 }  // namespace korvastel

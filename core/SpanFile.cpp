@@ -14,8 +14,9 @@
 #include "core/FileDescriptor.h"
 #include "core/FilePath.h"
 #include "core/InOutErrorCode.h"
-#include "core/ParseSpan.h"
+#include "core/ExtendedArithmetic.h"
 #include "core/ReplacementFile.h"
+#include "core/SpanValue.h"
 #include "core/SpanLineSplitter.h"
 
 namespace korvastel {
@@ -31,6 +32,10 @@ constexpr int MaxLinkHops = 40;  // as the kernel allows
 FileDescriptor OpenForReading(const std::string& path) {
   FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
   if (!file.IsOpen()) ThrowInOutError(errno, path);
+  // A device is no span file, and some (/dev/zero) would never end.
+  struct stat info {};
+  if (::fstat(file.Get(), &info) == 0 && (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)))
+    ThrowInOutError(ENODEV, path);
   ::posix_fadvise(file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   return file;
 }
@@ -48,20 +53,14 @@ void CloseOrThrow(FileDescriptor& file, const std::string& path) {
   if (const int error = file.Close(); error != 0) ThrowInOutError(error, path);
 }
 
-bool IsSpan(const std::string& text) {
-  try {
-    ParseSpan(text);
-    return true;
-  } catch (const Exception&) {
-    return false;
-  }
-}
-
+// The rows ParseSpan accepts, as typed, each followed by CR LF.
 std::string SpanFileContent(const SpanColumn& column) {
+  detail::ExtendedArithmeticScope scope;
   std::string content;
+  long double discarded;
   for (int row = 0; row < SpanColumn::RowCount; ++row) {
     const std::string& text = column.Text(row);
-    if (IsSpan(text)) content.append(text).append("\r\n");
+    if (detail::TryParseSpanInScope(text, discarded)) content.append(text).append("\r\n");
   }
   return content;
 }

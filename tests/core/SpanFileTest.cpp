@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "core/Core.h"
+#include "core/InOutErrorCode.h"
 #include "core/SpanLineSplitter.h"
 
 namespace {
@@ -246,6 +247,12 @@ TEST_F(SpanFileTest, FailuresNameWhatWentWrong) {
   }
 }
 
+TEST_F(SpanFileTest, DevicesAreNotReadAsSpanFiles) {
+  // /dev/zero never ends and holds no line end: reading it would fill memory
+  for (const char* device : {"/dev/zero", "/dev/null", "/dev/urandom"})
+    EXPECT_EQ(ErrorCodeOf([&] { ReadSpanFile(device); }), ENODEV) << device;
+}
+
 TEST_F(SpanFileTest, SavedFileKeepsThePermissionBits) {
   WriteBytes(Path("spans.txt"), "old\r\n");
   ASSERT_EQ(chmod(Path("spans.txt").c_str(), 0640), 0);
@@ -438,3 +445,25 @@ TEST_F(SpanFileTest, FileTheUserMayNotWriteIsRefused) {
 }
 
 }  // namespace
+
+TEST(InOutErrorTest, TableTextsGoOnlyWithTheConditionsTheyName) {
+  struct Case {
+    int error;
+    int code;
+    const char* message;
+  };
+  const Case cases[] = {
+      {ENOENT, 2, "File not found"},  {EMFILE, 4, "Too many open files"}, {ENFILE, 4, "Too many open files"},
+      {EACCES, 5, "File access denied"}, {EPERM, 5, "File access denied"}, {EROFS, 5, "File access denied"},
+      {EIO, 5, "I/O error 5"},          {ENOSPC, 28, "I/O error 28"},      {ENETUNREACH, 101, "I/O error 101"},
+      {EISDIR, 21, "I/O error 21"},     {ENOTDIR, 3, "Invalid filename"},
+  };
+  for (const Case& c : cases) {
+    try {
+      korvastel::ThrowInOutError(c.error, "/tmp/file.txt");
+    } catch (const korvastel::EInOutError& e) {
+      EXPECT_EQ(e.ErrorCode(), c.code) << "errno " << c.error;
+      EXPECT_STREQ(e.what(), c.message) << "errno " << c.error;
+    }
+  }
+}
