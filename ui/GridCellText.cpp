@@ -9,7 +9,7 @@ namespace {
 // still far below the cost of a frame.
 constexpr std::size_t WholeTextLimit = 4096;
 // The tail grows from this many bytes...
-constexpr std::size_t FirstTailBytes = 1024;
+constexpr std::size_t FirstTailBytes = 256;
 // ...up to this many; a wider tail of zero-width marks would be as invisible.
 constexpr std::size_t LongestTailBytes = 64 * 1024;
 

@@ -13,9 +13,10 @@ bool IsTabKey(const QKeyEvent& event) {
 
 TNewInplaceEdit::TNewInplaceEdit(QWidget* grid, QWidget* parent) : QLineEdit(parent), grid_(grid) {
   setFrame(false);
-  // the text sits where the grid draws it: 2 px in from the cell's left,
-  // top and right edges (the line edit itself adds a pixel on each side)
-  setTextMargins(1, 1, -2, 0);
+  // the line edit keeps 2 px of its own at the sides and 1 px at the top,
+  // plus room for the caret after the text; these margins put the text 2 px
+  // in from the cell's left, top and right edges, where the grid draws it
+  setTextMargins(0, 1, -2, 0);
   setAlignment(Qt::AlignRight | Qt::AlignTop);
   setMaxLength(std::numeric_limits<int>::max());  // a cell has no length limit
   // the editor is reached only through its grid, never by Tab

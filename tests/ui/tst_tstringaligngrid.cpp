@@ -18,7 +18,6 @@
 #include <memory>
 
 #include "core/SpanColumn.h"
-#include "ui/ClipboardLineReader.h"
 #include "ui/GridCellText.h"
 #include "ui/TNewInplaceEdit.h"
 #include "ui/TStringAlignGrid.h"
@@ -102,8 +101,6 @@ class TestGrid : public QObject {
   void pasteFillsTheRangeOnly();
   void pasteIgnoresANonTextClipboard();
   void clipboardKeysInTheEditorWorkOnItsText();
-  void clipboardLinesSplitLazily_data();
-  void clipboardLinesSplitLazily();
 
   // drawing
   void drawsWindowStripAndSilverLines();
@@ -707,8 +704,12 @@ void TestGrid::pasteFillsTheRangeOnly_data() {
   QTest::newRow("CR line ends") << "Shift+Ins" << "1\r2\r3" << 1 << 3 << QStringList{"a", "1", "2", "3", "e"};
   QTest::newRow("fewer lines than rows") << "Shift+Ins" << "1\r\n2" << 0 << 3
                                          << QStringList{"1", "2", "c", "d", "e"};
+  QTest::newRow("LF CR ends two lines") << "Shift+Ins" << "1\n\r2\r" << 0 << 2
+                                       << QStringList{"1", "b", "2", "d", "e"};
   QTest::newRow("empty lines leave their rows") << "Shift+Ins" << "1\r\n\r\n3\n\n5" << 0 << 4
                                                 << QStringList{"1", "b", "3", "d", "5"};
+  QTest::newRow("a line starting with TAB empties its row") << "Shift+Ins" << "\t5\r\n6" << 0 << 1
+                                                           << QStringList{"", "6", "c", "d", "e"};
   QTest::newRow("first TAB field only") << "Shift+Ins" << "1\t9\r\n2\t8\t7\r\n" << 0 << 1
                                         << QStringList{"1", "2", "c", "d", "e"};
   QTest::newRow("a copied range pastes back") << "Shift+Ins" << "100\t\r\n\t\r\n" << 2 << 3
@@ -759,35 +760,6 @@ void TestGrid::clipboardKeysInTheEditorWorkOnItsText() {
   QCOMPARE(Rows(2), (QStringList{"100", "200"}));  // the range was not touched
   Run({"Enter"});
   QCOMPARE(Text(1), QString());
-}
-
-void TestGrid::clipboardLinesSplitLazily_data() {
-  QTest::addColumn<QString>("text");
-  QTest::addColumn<QStringList>("lines");
-  QTest::addColumn<QStringList>("fields");
-
-  QTest::newRow("CR LF") << "1\r\n2\r\n" << QStringList{"1", "2"} << QStringList{"1", "2"};
-  QTest::newRow("CR, LF, none") << "1\r2\n3" << QStringList{"1", "2", "3"} << QStringList{"1", "2", "3"};
-  QTest::newRow("LF CR is two ends") << "1\n\r2" << QStringList{"1", "", "2"} << QStringList{"1", "", "2"};
-  QTest::newRow("blank lines") << "\r\n\n1" << QStringList{"", "", "1"} << QStringList{"", "", "1"};
-  QTest::newRow("TAB fields") << "1\t2\r\n\t3" << QStringList{"1\t2", "\t3"} << QStringList{"1", ""};
-  QTest::newRow("lone CR at the end") << "7\r" << QStringList{"7"} << QStringList{"7"};
-  QTest::newRow("empty") << "" << QStringList{} << QStringList{};
-}
-
-void TestGrid::clipboardLinesSplitLazily() {
-  QFETCH(QString, text);
-  QFETCH(QStringList, lines);
-  QFETCH(QStringList, fields);
-  ClipboardLineReader reader(text);
-  QStringList gotLines, gotFields;
-  while (!reader.AtEnd()) {
-    const QStringView line = reader.NextLine();
-    gotLines << line.toString();
-    gotFields << ClipboardLineReader::FirstField(line).toString();
-  }
-  QCOMPARE(gotLines, lines);
-  QCOMPARE(gotFields, fields);
 }
 
 // ---- drawing --------------------------------------------------------------------------
