@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 #include <utility>
 
@@ -125,7 +126,9 @@ bool TStringAlignGrid::EditorMode() const { return editorMode_; }
 
 int TStringAlignGrid::SelectionTop() const { return std::min(anchor_, row_); }
 int TStringAlignGrid::SelectionBottom() const { return std::max(anchor_, row_); }
-bool TStringAlignGrid::IsRowSelected(int row) const { return row >= SelectionTop() && row <= SelectionBottom(); }
+bool TStringAlignGrid::IsRowSelected(int row) const {
+  return row >= SelectionTop() && row <= SelectionBottom();
+}
 
 int TStringAlignGrid::FocusedRow() const {
   const QWidget* focused = window()->focusWidget();
@@ -143,7 +146,8 @@ QRect TStringAlignGrid::CellRect(int ARow) const {
 }
 
 int TStringAlignGrid::RowAt(QPoint viewportPoint) const {
-  if (viewportPoint.x() < 0 || viewportPoint.x() >= ColWidth + GridLineWidth || viewportPoint.y() < 0) return -1;
+  if (viewportPoint.x() < 0 || viewportPoint.x() >= ColWidth + GridLineWidth || viewportPoint.y() < 0)
+    return -1;
   const int row = TopRow() + viewportPoint.y() / RowPitch;
   return row < RowCount() ? row : -1;
 }
@@ -254,9 +258,9 @@ bool TStringAlignGrid::event(QEvent* event) {
 }
 
 void TStringAlignGrid::keyPressEvent(QKeyEvent* event) {
-  const bool handled = editorMode_ ? HandleEditorKey(*event)
-                                   : HandleClipboardKey(*event) || HandleNavigationKey(*event) ||
-                                         HandleEditStartKey(event);
+  const bool handled =
+      editorMode_ ? HandleEditorKey(*event)
+                  : HandleClipboardKey(*event) || HandleNavigationKey(*event) || HandleEditStartKey(event);
   if (handled)
     event->accept();
   else

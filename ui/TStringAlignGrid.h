@@ -8,7 +8,9 @@ namespace korvastel {
 class SpanColumn;
 }
 class TNewInplaceEdit;
+class QColor;
 class QKeyEvent;
+class QPainter;
 
 // The spans grid: one editable column of 4000 rows, drawn straight from the
 // SpanColumn it is given (the grid keeps no copy of the texts). Cells are
@@ -49,8 +51,8 @@ class TStringAlignGrid : public QAbstractScrollArea {
   int VisibleRowCount() const;
   // The cell's rectangle in viewport coordinates (without its grid lines).
   QRect CellRect(int ARow) const;
-  // The row under a viewport point, or -1 for the lines' right and the space
-  // below the last row.
+  // The row under a viewport point (a row's grid lines count as the row's),
+  // or -1 right of the column's line and below the last row.
   int RowAt(QPoint viewportPoint) const;
 
   // The row that has the focus in the window's sense: the current one while
@@ -97,10 +99,10 @@ class TStringAlignGrid : public QAbstractScrollArea {
   void CancelEdit();
   void HideEditor();
   void StoreEditorText();
-  void LeaveGrid();
   void PlaceEditor();
 
   // focus
+  void LeaveGrid();
   void OnFocusChanged(QWidget* old, QWidget* now);
   bool Contains(const QWidget* widget) const;
 

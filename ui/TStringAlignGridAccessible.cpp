@@ -28,7 +28,9 @@ void TStringAlignGridAccessible::Install() {
   Q_UNUSED(installed);
 }
 
-TStringAlignGrid* TStringAlignGridAccessible::Grid() const { return static_cast<TStringAlignGrid*>(widget()); }
+TStringAlignGrid* TStringAlignGridAccessible::Grid() const {
+  return static_cast<TStringAlignGrid*>(widget());
+}
 
 void* TStringAlignGridAccessible::interface_cast(QAccessible::InterfaceType type) {
   if (type == QAccessible::TableInterface) return static_cast<QAccessibleTableInterface*>(this);
@@ -76,7 +78,8 @@ int TStringAlignGridAccessible::selectedCellCount() const {
 
 QList<QAccessibleInterface*> TStringAlignGridAccessible::selectedCells() const {
   QList<QAccessibleInterface*> cells;
-  for (int row = Grid()->SelectionTop(); row <= Grid()->SelectionBottom(); ++row) cells.append(cellAt(row, 0));
+  for (int row = Grid()->SelectionTop(); row <= Grid()->SelectionBottom(); ++row)
+    cells.append(cellAt(row, 0));
   return cells;
 }
 
@@ -105,7 +108,9 @@ QList<int> TStringAlignGridAccessible::selectedRows() const {
   return rows;
 }
 
-bool TStringAlignGridAccessible::isColumnSelected(int column) const { return column == 0 && AllRowsSelected(); }
+bool TStringAlignGridAccessible::isColumnSelected(int column) const {
+  return column == 0 && AllRowsSelected();
+}
 bool TStringAlignGridAccessible::isRowSelected(int row) const { return Grid()->IsRowSelected(row); }
 
 // The selection follows the user's keys and clicks only.

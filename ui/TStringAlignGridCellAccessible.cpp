@@ -14,7 +14,9 @@ void* TStringAlignGridCellAccessible::interface_cast(QAccessible::InterfaceType 
   return nullptr;
 }
 
-bool TStringAlignGridCellAccessible::isValid() const { return grid_ && row_ >= 0 && row_ < grid_->RowCount(); }
+bool TStringAlignGridCellAccessible::isValid() const {
+  return grid_ && row_ >= 0 && row_ < grid_->RowCount();
+}
 
 // A cell is not an object of its own; the grid is.
 QObject* TStringAlignGridCellAccessible::object() const { return nullptr; }

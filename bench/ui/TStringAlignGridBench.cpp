@@ -108,7 +108,8 @@ void GridBench::cleanupTestCase() {
   column_.reset();
 }
 
-void GridBench::Report(const QString& name, const Job& job, const QString& baselineName, const Job& baseline) {
+void GridBench::Report(const QString& name, const Job& job, const QString& baselineName,
+                       const Job& baseline) {
   // QtTest calls a benchmark function again until its figure settles
   if (reported_.contains(name)) return;
   reported_.insert(name);
@@ -145,8 +146,8 @@ void GridBench::clearAllRows() {
     for (int row = 0; row < korvastel::SpanColumn::RowCount; ++row) column_->SetText(row, std::string());
   };
   QBENCHMARK { clearThroughGrid(); }
-  Report(QStringLiteral("refill + clear 4000 rows"), clearThroughGrid, QStringLiteral("refill + clear the store"),
-         clearTheStore);
+  Report(QStringLiteral("refill + clear 4000 rows"), clearThroughGrid,
+         QStringLiteral("refill + clear the store"), clearTheStore);
   FillColumn();
 }
 
@@ -159,10 +160,12 @@ void GridBench::pasteRangeOfLines() {
   // the least any paste does: read the clipboard, split it, store each line
   const Job splitAndStore = [this] {
     const QStringList split = QGuiApplication::clipboard()->text().split(QStringLiteral("\r\n"));
-    for (int row = 0; row < korvastel::SpanColumn::RowCount; ++row) column_->SetText(row, split[row].toStdString());
+    for (int row = 0; row < korvastel::SpanColumn::RowCount; ++row)
+      column_->SetText(row, split[row].toStdString());
   };
   QBENCHMARK { paste(); }
-  Report(QStringLiteral("paste 4000 lines into 4000 rows"), paste, QStringLiteral("split + store"), splitAndStore);
+  Report(QStringLiteral("paste 4000 lines into 4000 rows"), paste, QStringLiteral("split + store"),
+         splitAndStore);
   QCOMPARE(grid_->Cells(0, 3999), std::string("4000.5"));
   FillColumn();
 }
@@ -183,8 +186,8 @@ void GridBench::pasteHugeClipboardIntoRange() {
     Key(Qt::Key_Insert, Qt::ShiftModifier);
   };
   QBENCHMARK { pasteHuge(); }
-  Report(QStringLiteral("paste a 10 MB clipboard into 4000 rows"), pasteHuge, QStringLiteral("a 4000-line clipboard"),
-         pasteExact);
+  Report(QStringLiteral("paste a 10 MB clipboard into 4000 rows"), pasteHuge,
+         QStringLiteral("a 4000-line clipboard"), pasteExact);
   FillColumn();
 }
 
@@ -209,7 +212,8 @@ void GridBench::moveSelectionWithRecount() {
     Q_UNUSED(count);
   };
   QBENCHMARK { move(); }
-  Report(QStringLiteral("move one row, recount, repaint"), move, QStringLiteral("the recount alone"), recountOnly);
+  Report(QStringLiteral("move one row, recount, repaint"), move, QStringLiteral("the recount alone"),
+         recountOnly);
   disconnect(recount);
 }
 

@@ -198,9 +198,7 @@ QStringList TestGrid::Rows(int count) const {
 
 QPoint TestGrid::CellCenter(int row) const { return grid_->CellRect(row).center(); }
 
-QPoint TestGrid::InWindow(QWidget* widget, QPoint point) const {
-  return widget->mapTo(window_.get(), point);
-}
+QPoint TestGrid::InWindow(QWidget* widget, QPoint point) const { return widget->mapTo(window_.get(), point); }
 
 void TestGrid::Click(int row, Qt::KeyboardModifiers modifiers) {
   QTest::mouseClick(grid_->viewport(), Qt::LeftButton, modifiers, CellCenter(row));
@@ -279,48 +277,50 @@ void TestGrid::editStartAndEnd_data() {
 
   QTest::newRow("'125' then Down") << "" << QStringList{"=125", "Down"} << "125" << 1 << closed
                                    << QStringList{"select 0,1 sees ''"};
-  QTest::newRow("'125' then Shift+Down") << "" << QStringList{"=125", "Shift+Down"} << "125" << 1 << closed
-                                         << QStringList{"select 0,1 sees ''"};
-  QTest::newRow("'125' then Page Down") << "" << QStringList{"=125", "PgDown"} << "125" << WholeRows - 1 << closed
-                                        << QStringList{"select 0,19 sees ''"};
-  QTest::newRow("'125' then a wheel notch down") << "" << QStringList{"=125", "Wheel:1"} << "125" << 1 << closed
-                                                 << QStringList{"select 0,1 sees ''"};
+  QTest::newRow("'125' then Shift+Down")
+      << "" << QStringList{"=125", "Shift+Down"} << "125" << 1 << closed << QStringList{"select 0,1 sees ''"};
+  QTest::newRow("'125' then Page Down") << "" << QStringList{"=125", "PgDown"} << "125" << WholeRows - 1
+                                        << closed << QStringList{"select 0,19 sees ''"};
+  QTest::newRow("'125' then a wheel notch down")
+      << "" << QStringList{"=125", "Wheel:1"} << "125" << 1 << closed << QStringList{"select 0,1 sees ''"};
   QTest::newRow("'125' then Up on row 1") << "" << QStringList{"Down", "=125", "Up"} << "" << 0 << closed
                                           << QStringList{"select 0,1 sees ''", "select 0,0 sees ''"};
-  QTest::newRow("'125' then click row 5") << "" << QStringList{"=125", "Click:5"} << "125" << 5 << closed
-                                          << QStringList{"select 0,5 sees '125'"};
+  QTest::newRow("'125' then click row 5")
+      << "" << QStringList{"=125", "Click:5"} << "125" << 5 << closed << QStringList{"select 0,5 sees '125'"};
   QTest::newRow("'125' then Tab") << "" << QStringList{"=125", "Tab"} << "125" << 0 << closed
                                   << QStringList{"exit sees '125'"};
-  QTest::newRow("'125' then Shift+Tab") << "" << QStringList{"=125", "Shift+Tab"} << "125" << 0 << closed
-                                        << QStringList{"exit sees '125'"};
-  QTest::newRow("'125' then click the button") << "" << QStringList{"=125", "ClickButton"} << "125" << 0
-                                               << closed << QStringList{"exit sees '125'"};
+  QTest::newRow("'125' then Shift+Tab")
+      << "" << QStringList{"=125", "Shift+Tab"} << "125" << 0 << closed << QStringList{"exit sees '125'"};
+  QTest::newRow("'125' then click the button")
+      << "" << QStringList{"=125", "ClickButton"} << "125" << 0 << closed << QStringList{"exit sees '125'"};
   QTest::newRow("'125' then the button takes the focus")
       << "" << QStringList{"=125", "FocusButton"} << "125" << 0 << closed << QStringList{"exit sees '125'"};
-  QTest::newRow("'125' then Enter") << "" << QStringList{"=125", "Enter"} << "125" << 0 << closed << QStringList{};
-  QTest::newRow("'125' then Enter twice") << "" << QStringList{"=125", "Enter", "Enter"} << "125" << 0 << open
-                                          << QStringList{};
+  QTest::newRow("'125' then Enter") << "" << QStringList{"=125", "Enter"} << "125" << 0 << closed
+                                    << QStringList{};
+  QTest::newRow("'125' then Enter twice")
+      << "" << QStringList{"=125", "Enter", "Enter"} << "125" << 0 << open << QStringList{};
   QTest::newRow("'125' still open") << "" << QStringList{"=125"} << "" << 0 << open << QStringList{};
-  QTest::newRow("typing over '100' replaces it") << "100" << QStringList{"=7", "Enter"} << "7" << 0 << closed
-                                                 << QStringList{};
+  QTest::newRow("typing over '100' replaces it")
+      << "100" << QStringList{"=7", "Enter"} << "7" << 0 << closed << QStringList{};
   QTest::newRow("Escape over '100'") << "100" << QStringList{"=125", "Escape"} << "100" << 0 << closed
                                      << QStringList{};
-  QTest::newRow("Escape after Backspace") << "100" << QStringList{"Backspace", "Escape"} << "100" << 0 << closed
-                                          << QStringList{};
-  QTest::newRow("F2 on '100' then '5'") << "100" << QStringList{"F2", "=5", "Enter"} << "1005" << 0 << closed
-                                        << QStringList{};
-  QTest::newRow("Enter on '100' then '5'") << "100" << QStringList{"Enter", "=5", "Enter"} << "5" << 0 << closed
-                                           << QStringList{};
-  QTest::newRow("Backspace on '100' then Enter") << "100" << QStringList{"Backspace", "Enter"} << "" << 0
-                                                 << closed << QStringList{};
+  QTest::newRow("Escape after Backspace")
+      << "100" << QStringList{"Backspace", "Escape"} << "100" << 0 << closed << QStringList{};
+  QTest::newRow("F2 on '100' then '5'")
+      << "100" << QStringList{"F2", "=5", "Enter"} << "1005" << 0 << closed << QStringList{};
+  QTest::newRow("Enter on '100' then '5'")
+      << "100" << QStringList{"Enter", "=5", "Enter"} << "5" << 0 << closed << QStringList{};
+  QTest::newRow("Backspace on '100' then Enter")
+      << "100" << QStringList{"Backspace", "Enter"} << "" << 0 << closed << QStringList{};
   QTest::newRow("letters, spaces and commas are kept")
       << "" << QStringList{"=a 1,5", "Enter"} << "a 1,5" << 0 << closed << QStringList{};
-  QTest::newRow("Escape with the editor closed") << "100" << QStringList{"Escape"} << "100" << 0 << closed
-                                                 << QStringList{};
-  QTest::newRow("Delete with the editor closed") << "100" << QStringList{"Delete"} << "100" << 0 << closed
-                                                 << QStringList{};
+  QTest::newRow("Escape with the editor closed")
+      << "100" << QStringList{"Escape"} << "100" << 0 << closed << QStringList{};
+  QTest::newRow("Delete with the editor closed")
+      << "100" << QStringList{"Delete"} << "100" << 0 << closed << QStringList{};
   QTest::newRow("Down at the last row keeps the edit open")
-      << "" << QStringList{"Ctrl+End", "=9", "Down"} << "" << 3999 << open << QStringList{"select 0,3999 sees ''"};
+      << "" << QStringList{"Ctrl+End", "=9", "Down"} << "" << 3999 << open
+      << QStringList{"select 0,3999 sees ''"};
   QTest::newRow("Ctrl+Down scrolls and keeps the edit open")
       << "" << QStringList{"=9", "Ctrl+Down"} << "" << 0 << open << QStringList{};
 }
@@ -361,15 +361,24 @@ void TestGrid::editorKeysStayInTheEditor_data() {
   QTest::addColumn<QString>("text");  // the editor's text afterwards
   QTest::addColumn<QString>("selected");
 
-  QTest::newRow("Home then typing inserts at the start") << QStringList{"F2", "Home", "=9"} << "9100" << "";
-  QTest::newRow("Left then typing inserts before the end") << QStringList{"F2", "Left", "=9"} << "1090" << "";
-  QTest::newRow("Ctrl+Home stays in the editor") << QStringList{"F2", "Ctrl+Home", "=9"} << "9100" << "";
-  QTest::newRow("Ctrl+End stays in the editor") << QStringList{"Enter", "Ctrl+End", "=9"} << "1009" << "";
-  QTest::newRow("Delete removes from the text") << QStringList{"F2", "Home", "Delete"} << "00" << "";
-  QTest::newRow("F2 drops the selection") << QStringList{"Enter", "F2", "=5"} << "1005" << "";
-  QTest::newRow("Enter selects the whole text") << QStringList{"Enter"} << "100" << "100";
-  QTest::newRow("a bare Insert changes nothing") << QStringList{"F2", "Ins", "=5"} << "1005" << "";
-  QTest::newRow("Tab is never typed") << QStringList{"F2", "Tab"} << "100" << "";
+  QTest::newRow("Home then typing inserts at the start") << QStringList{"F2", "Home", "=9"} << "9100"
+                                                         << "";
+  QTest::newRow("Left then typing inserts before the end") << QStringList{"F2", "Left", "=9"} << "1090"
+                                                           << "";
+  QTest::newRow("Ctrl+Home stays in the editor") << QStringList{"F2", "Ctrl+Home", "=9"} << "9100"
+                                                 << "";
+  QTest::newRow("Ctrl+End stays in the editor") << QStringList{"Enter", "Ctrl+End", "=9"} << "1009"
+                                                << "";
+  QTest::newRow("Delete removes from the text") << QStringList{"F2", "Home", "Delete"} << "00"
+                                                << "";
+  QTest::newRow("F2 drops the selection") << QStringList{"Enter", "F2", "=5"} << "1005"
+                                          << "";
+  QTest::newRow("Enter selects the whole text") << QStringList{"Enter"} << "100"
+                                                << "100";
+  QTest::newRow("a bare Insert changes nothing") << QStringList{"F2", "Ins", "=5"} << "1005"
+                                                 << "";
+  QTest::newRow("Tab is never typed") << QStringList{"F2", "Tab"} << "100"
+                                      << "";
 }
 
 void TestGrid::editorKeysStayInTheEditor() {
@@ -395,7 +404,9 @@ void TestGrid::unchangedEditKeepsTheStoredBytes_data() {
 void TestGrid::unchangedEditKeepsTheStoredBytes() {
   QFETCH(QStringList, steps);
   // a byte that is not UTF-8, as a span file from another code page holds
-  const std::string loaded = "\xB2" "12.5";
+  const std::string loaded =
+      "\xB2"
+      "12.5";
   grid_->SetCells(0, 0, loaded);
   Run(steps);
   QVERIFY(!grid_->EditorMode());
@@ -404,15 +415,19 @@ void TestGrid::unchangedEditKeepsTheStoredBytes() {
 
 void TestGrid::typedTextIsStoredAsUtf8() {
   Run({"=ф1", "Enter"});
-  QCOMPARE(grid_->Cells(0, 0), std::string("\xD1\x84" "1"));
+  QCOMPARE(grid_->Cells(0, 0), std::string("\xD1\x84"
+                                           "1"));
 }
 
 void TestGrid::invalidBytesAreShownAsReplacementCharacters() {
-  grid_->SetCells(0, 0, "\xB2" "12");
+  grid_->SetCells(0, 0,
+                  "\xB2"
+                  "12");
   Run({"F2"});
   QCOMPARE(Editor()->text(), QStringLiteral("\uFFFD12"));
   Run({"=5", "Enter"});  // a real edit stores what is shown, as UTF-8
-  QCOMPARE(grid_->Cells(0, 0), std::string("\xEF\xBF\xBD" "125"));
+  QCOMPARE(grid_->Cells(0, 0), std::string("\xEF\xBF\xBD"
+                                           "125"));
 }
 
 void TestGrid::writingTheEditedCellReloadsTheEditor() {
@@ -495,17 +510,17 @@ void TestGrid::navigation_data() {
   QTest::newRow("Ctrl+End") << QStringList{"Ctrl+End"} << 3999 << 3999 << 3999 << lastTop << 1;
   QTest::newRow("Ctrl+End, Down") << QStringList{"Ctrl+End", "Down"} << 3999 << 3999 << 3999 << lastTop << 1;
   QTest::newRow("Ctrl+End, Ctrl+Home") << QStringList{"Ctrl+End", "Ctrl+Home"} << 0 << 0 << 0 << 0 << 2;
-  QTest::newRow("Shift+Down x3 from row 2") << QStringList{"Down", "Down", "Shift+Down", "Shift+Down", "Shift+Down"}
-                                            << 5 << 2 << 5 << 0 << 5;
-  QTest::newRow("Shift+Down x3 then Shift+Up") << QStringList{"Down", "Down", "Shift+Down", "Shift+Down",
-                                                              "Shift+Down", "Shift+Up"}
-                                               << 4 << 2 << 4 << 0 << 6;
-  QTest::newRow("Shift+Down x3 then Up collapses") << QStringList{"Down", "Down", "Shift+Down", "Shift+Down",
-                                                                  "Shift+Down", "Up"}
-                                                   << 4 << 4 << 4 << 0 << 6;
-  QTest::newRow("Shift+Up above the anchor") << QStringList{"Down", "Down", "Shift+Up", "Shift+Up"} << 0 << 0 << 2
-                                             << 0 << 4;
-  QTest::newRow("Shift+Ctrl+End") << QStringList{"Down", "Shift+Ctrl+End"} << 3999 << 1 << 3999 << lastTop << 2;
+  QTest::newRow("Shift+Down x3 from row 2")
+      << QStringList{"Down", "Down", "Shift+Down", "Shift+Down", "Shift+Down"} << 5 << 2 << 5 << 0 << 5;
+  QTest::newRow("Shift+Down x3 then Shift+Up")
+      << QStringList{"Down", "Down", "Shift+Down", "Shift+Down", "Shift+Down", "Shift+Up"} << 4 << 2 << 4 << 0
+      << 6;
+  QTest::newRow("Shift+Down x3 then Up collapses")
+      << QStringList{"Down", "Down", "Shift+Down", "Shift+Down", "Shift+Down", "Up"} << 4 << 4 << 4 << 0 << 6;
+  QTest::newRow("Shift+Up above the anchor")
+      << QStringList{"Down", "Down", "Shift+Up", "Shift+Up"} << 0 << 0 << 2 << 0 << 4;
+  QTest::newRow("Shift+Ctrl+End") << QStringList{"Down", "Shift+Ctrl+End"} << 3999 << 1 << 3999 << lastTop
+                                  << 2;
   QTest::newRow("Page Down") << QStringList{"PgDown"} << page << page << page << page << 1;
   QTest::newRow("Page Down twice") << QStringList{"PgDown", "PgDown"} << 2 * page << 2 * page << 2 * page
                                    << 2 * page << 2;
@@ -519,12 +534,12 @@ void TestGrid::navigation_data() {
                                 << 2 << 2 << 2;
   QTest::newRow("Ctrl+Down scrolls only") << QStringList{"Ctrl+Down", "Ctrl+Down"} << 0 << 0 << 0 << 2 << 0;
   QTest::newRow("Ctrl+Up at the top") << QStringList{"Ctrl+Up"} << 0 << 0 << 0 << 0 << 0;
-  QTest::newRow("Left, Right, Home, End") << QStringList{"Down", "Left", "Right", "Home", "End"} << 1 << 1 << 1
-                                          << 0 << 1;
+  QTest::newRow("Left, Right, Home, End")
+      << QStringList{"Down", "Left", "Right", "Home", "End"} << 1 << 1 << 1 << 0 << 1;
   QTest::newRow("two wheel notches down") << QStringList{"Wheel:2"} << 2 << 2 << 2 << 0 << 2;
   QTest::newRow("wheel up at the top") << QStringList{"Wheel:-1"} << 0 << 0 << 0 << 0 << 0;
-  QTest::newRow("wheel collapses a range") << QStringList{"Shift+Down", "Shift+Down", "Wheel:-1"} << 1 << 1 << 1
-                                           << 0 << 3;
+  QTest::newRow("wheel collapses a range")
+      << QStringList{"Shift+Down", "Shift+Down", "Wheel:-1"} << 1 << 1 << 1 << 0 << 3;
 }
 
 void TestGrid::navigation() {
@@ -631,7 +646,8 @@ void TestGrid::scrollBoxAppliesOnRelease() {
   option.singleStep = bar->singleStep();
   option.pageStep = bar->pageStep();
   option.subControls = QStyle::SC_All;
-  const QRect box = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
+  const QRect box =
+      bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
   QVERIFY(box.isValid());
   QTest::mousePress(bar, Qt::LeftButton, {}, box.center());
   QTest::mouseMove(bar, box.center() + QPoint(0, 150));
@@ -653,11 +669,13 @@ void TestGrid::copyPutsTextTabCrLfPerRow_data() {
   QTest::addColumn<int>("to");
   QTest::addColumn<QString>("clipboard");
 
-  QTest::newRow("Ctrl+Insert, '100' and empty") << "Ctrl+Ins" << QStringList{"100", ""} << 0 << 1
-                                                << "100\t\r\n\t\r\n";
-  QTest::newRow("Ctrl+C, '100' and empty") << "Ctrl+C" << QStringList{"100", ""} << 0 << 1 << "100\t\r\n\t\r\n";
+  QTest::newRow("Ctrl+Insert, '100' and empty")
+      << "Ctrl+Ins" << QStringList{"100", ""} << 0 << 1 << "100\t\r\n\t\r\n";
+  QTest::newRow("Ctrl+C, '100' and empty")
+      << "Ctrl+C" << QStringList{"100", ""} << 0 << 1 << "100\t\r\n\t\r\n";
   QTest::newRow("one cell") << "Ctrl+Ins" << QStringList{"1", "2", "3"} << 1 << 1 << "2\t\r\n";
-  QTest::newRow("texts unchanged") << "Ctrl+Ins" << QStringList{" 1,5 ", "a&b"} << 0 << 1 << " 1,5 \t\r\na&b\t\r\n";
+  QTest::newRow("texts unchanged") << "Ctrl+Ins" << QStringList{" 1,5 ", "a&b"} << 0 << 1
+                                   << " 1,5 \t\r\na&b\t\r\n";
   QTest::newRow("Cyrillic") << "Ctrl+Ins" << QStringList{"пролёт"} << 0 << 0 << "пролёт\t\r\n";
 }
 
@@ -697,28 +715,41 @@ void TestGrid::pasteFillsTheRangeOnly_data() {
   QTest::addColumn<int>("to");
   QTest::addColumn<QStringList>("rows");  // rows 0..4 afterwards, over "a".."e"
 
-  QTest::newRow("'1','2','3' into rows 0-1") << "Shift+Ins" << "1\r\n2\r\n3\r\n" << 0 << 1
-                                             << QStringList{"1", "2", "c", "d", "e"};
-  QTest::newRow("Ctrl+V") << "Ctrl+V" << "1\r\n2\r\n3\r\n" << 0 << 1 << QStringList{"1", "2", "c", "d", "e"};
-  QTest::newRow("LF line ends") << "Shift+Ins" << "1\n2\n3" << 1 << 3 << QStringList{"a", "1", "2", "3", "e"};
-  QTest::newRow("CR line ends") << "Shift+Ins" << "1\r2\r3" << 1 << 3 << QStringList{"a", "1", "2", "3", "e"};
-  QTest::newRow("fewer lines than rows") << "Shift+Ins" << "1\r\n2" << 0 << 3
-                                         << QStringList{"1", "2", "c", "d", "e"};
-  QTest::newRow("LF CR ends two lines") << "Shift+Ins" << "1\n\r2\r" << 0 << 2
-                                       << QStringList{"1", "b", "2", "d", "e"};
-  QTest::newRow("empty lines leave their rows") << "Shift+Ins" << "1\r\n\r\n3\n\n5" << 0 << 4
-                                                << QStringList{"1", "b", "3", "d", "5"};
-  QTest::newRow("a line starting with TAB empties its row") << "Shift+Ins" << "\t5\r\n6" << 0 << 1
-                                                           << QStringList{"", "6", "c", "d", "e"};
-  QTest::newRow("first TAB field only") << "Shift+Ins" << "1\t9\r\n2\t8\t7\r\n" << 0 << 1
-                                        << QStringList{"1", "2", "c", "d", "e"};
-  QTest::newRow("a copied range pastes back") << "Shift+Ins" << "100\t\r\n\t\r\n" << 2 << 3
-                                              << QStringList{"a", "b", "100", "", "e"};
+  QTest::newRow("'1','2','3' into rows 0-1") << "Shift+Ins"
+                                             << "1\r\n2\r\n3\r\n"
+                                             << 0 << 1 << QStringList{"1", "2", "c", "d", "e"};
+  QTest::newRow("Ctrl+V") << "Ctrl+V"
+                          << "1\r\n2\r\n3\r\n"
+                          << 0 << 1 << QStringList{"1", "2", "c", "d", "e"};
+  QTest::newRow("LF line ends") << "Shift+Ins"
+                                << "1\n2\n3" << 1 << 3 << QStringList{"a", "1", "2", "3", "e"};
+  QTest::newRow("CR line ends") << "Shift+Ins"
+                                << "1\r2\r3" << 1 << 3 << QStringList{"a", "1", "2", "3", "e"};
+  QTest::newRow("fewer lines than rows") << "Shift+Ins"
+                                         << "1\r\n2" << 0 << 3 << QStringList{"1", "2", "c", "d", "e"};
+  QTest::newRow("LF CR ends two lines") << "Shift+Ins"
+                                        << "1\n\r2\r" << 0 << 2 << QStringList{"1", "b", "2", "d", "e"};
+  QTest::newRow("empty lines leave their rows")
+      << "Shift+Ins"
+      << "1\r\n\r\n3\n\n5" << 0 << 4 << QStringList{"1", "b", "3", "d", "5"};
+  QTest::newRow("a line starting with TAB empties its row")
+      << "Shift+Ins"
+      << "\t5\r\n6" << 0 << 1 << QStringList{"", "6", "c", "d", "e"};
+  QTest::newRow("first TAB field only") << "Shift+Ins"
+                                        << "1\t9\r\n2\t8\t7\r\n"
+                                        << 0 << 1 << QStringList{"1", "2", "c", "d", "e"};
+  QTest::newRow("a copied range pastes back") << "Shift+Ins"
+                                              << "100\t\r\n\t\r\n"
+                                              << 2 << 3 << QStringList{"a", "b", "100", "", "e"};
   QTest::newRow("one cell takes the first field of the first line")
-      << "Shift+Ins" << "7\t8\r\n9\r\n" << 3 << 3 << QStringList{"a", "b", "c", "7", "e"};
-  QTest::newRow("empty clipboard") << "Shift+Ins" << "" << 0 << 4 << QStringList{"a", "b", "c", "d", "e"};
-  QTest::newRow("texts kept as they are") << "Shift+Ins" << " 1,5 \r\nпролёт" << 0 << 1
-                                          << QStringList{" 1,5 ", "пролёт", "c", "d", "e"};
+      << "Shift+Ins"
+      << "7\t8\r\n9\r\n"
+      << 3 << 3 << QStringList{"a", "b", "c", "7", "e"};
+  QTest::newRow("empty clipboard") << "Shift+Ins"
+                                   << "" << 0 << 4 << QStringList{"a", "b", "c", "d", "e"};
+  QTest::newRow("texts kept as they are")
+      << "Shift+Ins"
+      << " 1,5 \r\nпролёт" << 0 << 1 << QStringList{" 1,5 ", "пролёт", "c", "d", "e"};
 }
 
 void TestGrid::pasteFillsTheRangeOnly() {
@@ -767,12 +798,12 @@ void TestGrid::clipboardKeysInTheEditorWorkOnItsText() {
 void TestGrid::drawsWindowStripAndSilverLines() {
   const QImage image = Viewport();
   const QColor window = grid_->palette().color(QPalette::Base);
-  QCOMPARE(image.pixelColor(120, 5), window);           // strip right of the column
+  QCOMPARE(image.pixelColor(120, 5), window);  // strip right of the column
   QCOMPARE(image.pixelColor(image.width() - 1, 100), window);
-  QCOMPARE(image.pixelColor(50, Pitch + 5), window);    // row 1, not selected
-  QCOMPARE(image.pixelColor(50, 20), SilverLine);       // line under row 0
-  QCOMPARE(image.pixelColor(114, 50), SilverLine);      // line right of the column
-  QCOMPARE(image.pixelColor(115, 20), window);          // nothing right of the line
+  QCOMPARE(image.pixelColor(50, Pitch + 5), window);  // row 1, not selected
+  QCOMPARE(image.pixelColor(50, 20), SilverLine);     // line under row 0
+  QCOMPARE(image.pixelColor(114, 50), SilverLine);    // line right of the column
+  QCOMPARE(image.pixelColor(115, 20), window);        // nothing right of the line
   QCOMPARE(image.pixelColor(50, Pitch * 3 + 20), SilverLine);
 }
 
@@ -857,7 +888,7 @@ void TestGrid::doesNotDrawTheCellUnderTheEditor() {
   // the grid's own drawing, without the editor on top of it
   grid_->viewport()->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
   QCOMPARE(image.pixelColor(57, 10), grid_->palette().color(QPalette::Base));  // not the selection colour
-  QCOMPARE(DarkSpan(image, grid_->CellRect(0)).first, -1);                      // and no text
+  QCOMPARE(DarkSpan(image, grid_->CellRect(0)).first, -1);                     // and no text
   // the editor draws in the window colour, not the selection colour
   const QImage shown = Viewport();
   QCOMPARE(shown.pixelColor(3, 3), grid_->palette().color(QPalette::Base));
@@ -922,7 +953,9 @@ void TestGrid::visibleTailStartsOnACharacter() {
 void TestGrid::exposesATableOfCells() {
   grid_->setAccessibleName(QStringLiteral("Длина пролёта, м"));
   grid_->SetCells(0, 2, "100");
-  grid_->SetCells(0, 3, "\xB2" "5");
+  grid_->SetCells(0, 3,
+                  "\xB2"
+                  "5");
   QAccessibleInterface* table = QAccessible::queryAccessibleInterface(grid_);
   QVERIFY(table);
   QCOMPARE(table->role(), QAccessible::Table);
