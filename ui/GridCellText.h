@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QStringView>
+#include <string>
+
+class QFontMetrics;
+class QString;
+
+// How a cell's bytes become screen text and back. Cells hold bytes exactly as
+// they were loaded or typed; the screen shows them decoded as UTF-8, with each
+// invalid byte shown as U+FFFD, and typed text is stored as UTF-8.
+class GridCellText {
+ public:
+  static QString Decode(const std::string& bytes);
+  static std::string Encode(QStringView text);
+
+  // The end of the text that is enough to fill `width` pixels when drawn
+  // right-aligned. Short texts come back whole; a huge one (a stray binary
+  // file, a 10 MB line) is cut to a tail a little wider than `width`, so
+  // drawing it costs the same as drawing an ordinary cell.
+  static QString VisibleTail(const std::string& bytes, const QFontMetrics& metrics, int width);
+};

@@ -1,0 +1,553 @@
+#include "ui/TStringAlignGrid.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cstdlib>
+#include <stdexcept>
+#include <utility>
+
+#include "core/SpanColumn.h"
+#include "ui/ClipboardLineReader.h"
+#include "ui/GridCellText.h"
+#include "ui/TNewInplaceEdit.h"
+#include "ui/TStringAlignGridAccessible.h"
+
+namespace {
+// A row's cell and the grid line under it.
+constexpr int RowPitch = TStringAlignGrid::DefaultRowHeight + TStringAlignGrid::GridLineWidth;
+// The text keeps this far from the cell's edges.
+constexpr int TextInset = 2;
+// One notch of an ordinary mouse wheel.
+constexpr int WheelNotch = 120;
+
+const QColor Silver(192, 192, 192);
+const QColor Gray(128, 128, 128);
+
+void CheckColumn(int ACol) {
+  if (ACol != 0) throw std::out_of_range("TStringAlignGrid column " + std::to_string(ACol));
+}
+
+Qt::KeyboardModifiers ModifiersOf(const QKeyEvent& event) { return event.modifiers() & ~Qt::KeypadModifier; }
+
+bool IsKey(const QKeyEvent& event, int key, Qt::KeyboardModifiers modifiers) {
+  return event.key() == key && ModifiersOf(event) == modifiers;
+}
+
+bool IsTabKey(const QKeyEvent& event) {
+  const bool tab = event.key() == Qt::Key_Tab || event.key() == Qt::Key_Backtab;
+  return tab && !(event.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+}
+
+bool IsCopyKey(const QKeyEvent& event) {
+  return IsKey(event, Qt::Key_Insert, Qt::ControlModifier) || IsKey(event, Qt::Key_C, Qt::ControlModifier) ||
+         event.matches(QKeySequence::Copy);
+}
+
+bool IsCutKey(const QKeyEvent& event) {
+  return IsKey(event, Qt::Key_Delete, Qt::ShiftModifier) || IsKey(event, Qt::Key_X, Qt::ControlModifier) ||
+         event.matches(QKeySequence::Cut);
+}
+
+bool IsPasteKey(const QKeyEvent& event) {
+  return IsKey(event, Qt::Key_Insert, Qt::ShiftModifier) || IsKey(event, Qt::Key_V, Qt::ControlModifier) ||
+         event.matches(QKeySequence::Paste);
+}
+
+// A key that types into the cell: Backspace, or a printable character
+// (code 32 or above) typed without Ctrl, Alt or Meta.
+bool IsTypingKey(const QKeyEvent& event) {
+  if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+  if (event.key() == Qt::Key_Backspace) return true;
+  const QString text = event.text();
+  return !text.isEmpty() && text[0].unicode() >= 32 && text[0].unicode() != 127;
+}
+}  // namespace
+
+TStringAlignGrid::TStringAlignGrid(korvastel::SpanColumn& column, QWidget* parent)
+    : QAbstractScrollArea(parent), column_(column) {
+  TStringAlignGridAccessible::Install();
+  setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // dragging the scroll box moves the view only when the box is released
+  verticalScrollBar()->setTracking(false);
+  verticalScrollBar()->setSingleStep(1);
+  QFont gridFont(QStringLiteral("Arial"));
+  gridFont.setStyleHint(QFont::SansSerif);
+  gridFont.setPixelSize(13);
+  setFont(gridFont);
+  setFocusPolicy(Qt::StrongFocus);
+  // every pixel of the viewport is painted by paintEvent
+  viewport()->setAutoFillBackground(false);
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+  editor_ = new TNewInplaceEdit(this, viewport());
+  connect(qApp, &QApplication::focusChanged, this, &TStringAlignGrid::OnFocusChanged);
+  UpdateScrollRange();
+}
+
+TStringAlignGrid::~TStringAlignGrid() {
+  // the editor may hold the focus while the children are destroyed: no focus
+  // change may reach this half-destroyed grid
+  if (qApp) disconnect(qApp, nullptr, this, nullptr);
+}
+
+// ---- cells -----------------------------------------------------------------
+
+int TStringAlignGrid::RowCount() const { return korvastel::SpanColumn::RowCount; }
+
+const std::string& TStringAlignGrid::Cells(int ACol, int ARow) const {
+  CheckColumn(ACol);
+  return column_.Text(ARow);
+}
+
+void TStringAlignGrid::SetCells(int ACol, int ARow, std::string text) {
+  CheckColumn(ACol);
+  column_.SetText(ARow, std::move(text));
+  if (editorMode_ && ARow == editorRow_) {
+    // the new text becomes the text of the open edit, Escape included, so
+    // clearing or loading the column is never undone by a later Escape
+    editStartText_ = GridCellText::Decode(column_.Text(ARow));
+    editor_->setText(editStartText_);
+  }
+  UpdateRow(ARow);
+  NotifyCellTextToAccessibility(ARow);
+}
+
+int TStringAlignGrid::Col() const { return 0; }
+int TStringAlignGrid::Row() const { return row_; }
+bool TStringAlignGrid::EditorMode() const { return editorMode_; }
+
+int TStringAlignGrid::SelectionTop() const { return std::min(anchor_, row_); }
+int TStringAlignGrid::SelectionBottom() const { return std::max(anchor_, row_); }
+bool TStringAlignGrid::IsRowSelected(int row) const {
+  return row >= SelectionTop() && row <= SelectionBottom();
+}
+
+int TStringAlignGrid::FocusedRow() const {
+  const QWidget* focused = window()->focusWidget();
+  return focused == this || focused == editor_ ? row_ : -1;
+}
+
+// ---- geometry --------------------------------------------------------------
+
+int TStringAlignGrid::TopRow() const { return verticalScrollBar()->value(); }
+
+int TStringAlignGrid::VisibleRowCount() const { return std::max(1, viewport()->height() / RowPitch); }
+
+QRect TStringAlignGrid::CellRect(int ARow) const {
+  return QRect(0, (ARow - TopRow()) * RowPitch, ColWidth, DefaultRowHeight);
+}
+
+int TStringAlignGrid::RowAt(QPoint viewportPoint) const {
+  if (viewportPoint.x() < 0 || viewportPoint.x() >= ColWidth + GridLineWidth || viewportPoint.y() < 0)
+    return -1;
+  const int row = TopRow() + viewportPoint.y() / RowPitch;
+  return row < RowCount() ? row : -1;
+}
+
+void TStringAlignGrid::UpdateScrollRange() {
+  // the last top row still shows the grid filled down to its last row
+  QScrollBar* bar = verticalScrollBar();
+  bar->setPageStep(VisibleRowCount());
+  bar->setRange(0, RowCount() - VisibleRowCount());
+}
+
+void TStringAlignGrid::SetTopRow(int row) { verticalScrollBar()->setValue(row); }
+
+void TStringAlignGrid::ScrollIntoView(int row) {
+  if (row < TopRow())
+    SetTopRow(row);
+  else if (row >= TopRow() + VisibleRowCount())
+    SetTopRow(row - VisibleRowCount() + 1);
+}
+
+void TStringAlignGrid::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  UpdateScrollRange();
+  PlaceEditor();
+}
+
+void TStringAlignGrid::scrollContentsBy(int, int) {
+  PlaceEditor();
+  viewport()->update();
+}
+
+// ---- drawing ---------------------------------------------------------------
+
+void TStringAlignGrid::paintEvent(QPaintEvent* event) {
+  QPainter painter(viewport());
+  const QRect dirty = event->rect();
+  painter.fillRect(dirty, palette().color(QPalette::Base));
+  const int firstRow = TopRow() + std::max(0, dirty.top()) / RowPitch;
+  const int lastRow = std::min(RowCount() - 1, TopRow() + dirty.bottom() / RowPitch);
+  for (int row = firstRow; row <= lastRow; ++row) DrawCell(painter, row);
+  DrawGridLines(painter, firstRow, lastRow);
+}
+
+void TStringAlignGrid::DrawCell(QPainter& painter, int row) const {
+  if (editorMode_ && row == editorRow_ && editor_->isVisible()) return;  // the editor covers it
+  const QRect cell = CellRect(row);
+  const bool selected = IsRowSelected(row);
+  painter.fillRect(cell, palette().color(selected ? QPalette::ToolTipBase : QPalette::Base));
+  const std::string& bytes = column_.Text(row);
+  if (!bytes.empty()) {
+    const QRect textArea = cell.adjusted(TextInset, TextInset, -TextInset, -TextInset);
+    const QString text = GridCellText::VisibleTail(bytes, painter.fontMetrics(), textArea.width());
+    painter.save();
+    // the text may run past the inset, but never past the cell
+    painter.setClipRect(cell);
+    painter.setPen(Qt::black);
+    painter.drawText(textArea, Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, text);
+    painter.restore();
+  }
+  if (row == row_ && window()->focusWidget() == this) DrawFocusFrame(painter, cell);
+}
+
+void TStringAlignGrid::DrawFocusFrame(QPainter& painter, const QRect& cell) const {
+  const QBrush dots(Qt::black, Qt::Dense4Pattern);
+  painter.fillRect(QRect(cell.left(), cell.top(), cell.width(), 1), dots);
+  painter.fillRect(QRect(cell.left(), cell.bottom(), cell.width(), 1), dots);
+  painter.fillRect(QRect(cell.left(), cell.top(), 1, cell.height()), dots);
+  painter.fillRect(QRect(cell.right(), cell.top(), 1, cell.height()), dots);
+}
+
+void TStringAlignGrid::DrawGridLines(QPainter& painter, int firstRow, int lastRow) const {
+  if (firstRow > lastRow) return;
+  const QColor color = GridLineColor();
+  for (int row = firstRow; row <= lastRow; ++row)
+    painter.fillRect(QRect(0, CellRect(row).bottom() + 1, ColWidth + GridLineWidth, GridLineWidth), color);
+  const int top = CellRect(firstRow).top();
+  const int bottom = CellRect(lastRow).bottom() + GridLineWidth;
+  painter.fillRect(QRect(ColWidth, top, GridLineWidth, bottom - top + 1), color);
+}
+
+QColor TStringAlignGrid::GridLineColor() const {
+  // silver lines would vanish on a silver grid
+  return palette().color(QPalette::Base).rgb() == Silver.rgb() ? Gray : Silver;
+}
+
+void TStringAlignGrid::UpdateRow(int row) {
+  const QRect cell = CellRect(row).adjusted(0, 0, GridLineWidth, GridLineWidth);
+  if (cell.intersects(viewport()->rect())) viewport()->update(cell);
+}
+
+// ---- keyboard --------------------------------------------------------------
+
+bool TStringAlignGrid::event(QEvent* event) {
+  if (event->type() == QEvent::KeyPress && IsTabKey(*static_cast<QKeyEvent*>(event))) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    LeaveByTab(key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
+    return true;
+  }
+  if (event->type() == QEvent::ShortcutOverride && !editorMode_) {
+    // the range clipboard keys belong to the grid, whatever the window binds
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (IsCopyKey(*key) || IsCutKey(*key) || IsPasteKey(*key)) {
+      event->accept();
+      return true;
+    }
+  }
+  return QAbstractScrollArea::event(event);
+}
+
+void TStringAlignGrid::keyPressEvent(QKeyEvent* event) {
+  const bool handled =
+      editorMode_ ? HandleEditorKey(*event)
+                  : HandleClipboardKey(*event) || HandleNavigationKey(*event) || HandleEditStartKey(event);
+  if (handled)
+    event->accept();
+  else
+    event->ignore();
+}
+
+// Keys the open editor handed over.
+bool TStringAlignGrid::HandleEditorKey(const QKeyEvent& event) {
+  switch (event.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      CommitEdit();
+      return true;
+    case Qt::Key_Escape:
+      CancelEdit();
+      return true;
+    case Qt::Key_Insert:
+      return true;
+    default:
+      return HandleNavigationKey(event);
+  }
+}
+
+bool TStringAlignGrid::HandleNavigationKey(const QKeyEvent& event) {
+  const bool shift = event.modifiers() & Qt::ShiftModifier;
+  const bool ctrl = event.modifiers() & Qt::ControlModifier;
+  switch (event.key()) {
+    case Qt::Key_Up:
+      ctrl ? SetTopRow(TopRow() - 1) : MoveTo(row_ - 1, shift);
+      return true;
+    case Qt::Key_Down:
+      ctrl ? SetTopRow(TopRow() + 1) : MoveTo(row_ + 1, shift);
+      return true;
+    case Qt::Key_PageUp:
+      ctrl ? MoveTo(TopRow(), shift) : MovePage(-1, shift);
+      return true;
+    case Qt::Key_PageDown:
+      ctrl ? MoveTo(TopRow() + VisibleRowCount() - 1, shift) : MovePage(1, shift);
+      return true;
+    case Qt::Key_Home:
+      if (ctrl) MoveTo(0, shift);
+      return true;
+    case Qt::Key_End:
+      if (ctrl) MoveTo(RowCount() - 1, shift);
+      return true;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+      return true;  // one column: nowhere to go
+    default:
+      return false;
+  }
+}
+
+bool TStringAlignGrid::HandleClipboardKey(const QKeyEvent& event) {
+  if (IsCopyKey(event))
+    CopyRange();
+  else if (IsCutKey(event))
+    CutRange();
+  else if (IsPasteKey(event))
+    PasteRange();
+  else
+    return false;
+  return true;
+}
+
+bool TStringAlignGrid::HandleEditStartKey(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      OpenEditor(true);
+      return true;
+    case Qt::Key_F2:
+      OpenEditor(false);
+      return true;
+    case Qt::Key_Escape:
+    case Qt::Key_Delete:
+    case Qt::Key_Insert:
+      return true;  // nothing to do with the editor closed
+    default:
+      break;
+  }
+  if (!IsTypingKey(*event)) return false;
+  // the whole text is selected, so the key replaces it (Backspace empties it)
+  OpenEditor(true);
+  QCoreApplication::sendEvent(editor_, event);
+  return true;
+}
+
+void TStringAlignGrid::LeaveByTab(bool forward) {
+  // step from the grid itself, so the search for the next control does not
+  // land back on the grid when it starts from the editor
+  if (editor_->hasFocus()) setFocus(Qt::TabFocusReason);
+  focusNextPrevChild(forward);
+  if (editorMode_ && Contains(QApplication::focusWidget())) editor_->setFocus(Qt::OtherFocusReason);
+}
+
+// ---- moving the current cell -----------------------------------------------
+
+void TStringAlignGrid::MoveTo(int row, bool extendSelection) {
+  row = std::clamp(row, 0, RowCount() - 1);
+  if (row == row_) {
+    if (!extendSelection && anchor_ != row_) {
+      anchor_ = row_;
+      viewport()->update();
+    }
+    return;
+  }
+  bool canSelect = true;
+  emit OnSelectCell(0, row, canSelect);
+  if (!canSelect) return;
+  row_ = row;
+  if (!extendSelection) anchor_ = row;
+  rowMadeCurrentByPress_ = -1;
+  ScrollIntoView(row_);
+  CommitEdit();  // into the cell just left
+  viewport()->update();
+  NotifyCurrentCellToAccessibility();
+}
+
+void TStringAlignGrid::MovePage(int direction, bool extendSelection) {
+  const int page = std::max(1, VisibleRowCount() - 1);
+  SetTopRow(TopRow() + direction * page);
+  MoveTo(row_ + direction * page, extendSelection);
+}
+
+// ---- mouse -----------------------------------------------------------------
+
+void TStringAlignGrid::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  const int row = RowAt(event->position().toPoint());
+  if (row < 0) return;
+  if (row == row_ && !editorMode_) {
+    MoveTo(row, false);  // collapses a range to the clicked cell
+    rowMadeCurrentByPress_ = -1;
+    OpenEditor(true);
+    return;
+  }
+  CommitEdit();  // before the selection notification, which sees the new text
+  MoveTo(row, false);
+  if (row_ == row) rowMadeCurrentByPress_ = row;
+}
+
+void TStringAlignGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+  // the first click made this cell current; the second only confirms it
+  const bool secondClickOnNewCell =
+      event->button() == Qt::LeftButton && RowAt(event->position().toPoint()) == rowMadeCurrentByPress_;
+  if (!secondClickOnNewCell) mousePressEvent(event);
+}
+
+void TStringAlignGrid::wheelEvent(QWheelEvent* event) {
+  // fine-grained wheels send parts of a notch; whole notches move the cell
+  wheelRemainder_ += event->angleDelta().y();
+  while (std::abs(wheelRemainder_) >= WheelNotch) {
+    const int step = wheelRemainder_ > 0 ? -1 : 1;
+    wheelRemainder_ += step * WheelNotch;
+    MoveTo(row_ + step, false);
+  }
+  event->accept();
+}
+
+// ---- the in-place editor ---------------------------------------------------
+
+void TStringAlignGrid::OpenEditor(bool selectAll) {
+  ScrollIntoView(row_);
+  editorMode_ = true;
+  editorRow_ = row_;
+  editStartText_ = GridCellText::Decode(column_.Text(row_));
+  PlaceEditor();
+  editor_->Load(editStartText_, selectAll);
+  editor_->show();
+  editor_->setFocus(Qt::OtherFocusReason);
+  UpdateRow(row_);
+}
+
+void TStringAlignGrid::PlaceEditor() {
+  if (editorMode_) editor_->setGeometry(CellRect(editorRow_));
+}
+
+void TStringAlignGrid::CommitEdit() {
+  if (!editorMode_) return;
+  StoreEditorText();
+  HideEditor();
+}
+
+void TStringAlignGrid::CancelEdit() {
+  editor_->setText(editStartText_);
+  CommitEdit();
+}
+
+void TStringAlignGrid::StoreEditorText() {
+  // an unchanged text is not written back: a cell keeps the exact bytes it
+  // was loaded with (its invalid UTF-8 included) until the user edits it
+  const QString text = editor_->text();
+  if (text == GridCellText::Decode(column_.Text(editorRow_))) return;
+  column_.SetText(editorRow_, GridCellText::Encode(text));
+  NotifyCellTextToAccessibility(editorRow_);
+}
+
+void TStringAlignGrid::HideEditor() {
+  // the focus stays with the grid instead of passing to the next control
+  if (editor_->hasFocus()) setFocus(Qt::OtherFocusReason);
+  editor_->hide();
+  UpdateRow(editorRow_);
+  editorMode_ = false;
+  editorRow_ = -1;
+}
+
+// ---- focus -----------------------------------------------------------------
+
+bool TStringAlignGrid::Contains(const QWidget* widget) const {
+  return widget == this || isAncestorOf(widget);
+}
+
+void TStringAlignGrid::OnFocusChanged(QWidget* old, QWidget* now) {
+  // only a move to another control of this window leaves the grid: another
+  // window (a dialog, the About window) or a menu leaves an edit open
+  if (!old || !now || !Contains(old) || Contains(now) || now->window() != window()) return;
+  LeaveGrid();
+}
+
+void TStringAlignGrid::LeaveGrid() {
+  const bool editing = editorMode_;
+  if (editing) {
+    editor_->hide();
+    StoreEditorText();
+  }
+  emit OnExit();  // sees the committed text
+  if (editing) {
+    editorMode_ = false;
+    editorRow_ = -1;
+  }
+  UpdateRow(row_);
+}
+
+void TStringAlignGrid::focusInEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusInEvent(event);
+  UpdateRow(row_);
+}
+
+void TStringAlignGrid::focusOutEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusOutEvent(event);
+  UpdateRow(row_);
+}
+
+// ---- range clipboard commands ------------------------------------------------
+
+void TStringAlignGrid::CopyRange() const {
+  // each cell followed by a TAB, each row ended by CR LF
+  QString text;
+  for (int row = SelectionTop(); row <= SelectionBottom(); ++row) {
+    text += GridCellText::Decode(column_.Text(row));
+    text += QStringLiteral("\t\r\n");
+  }
+  QGuiApplication::clipboard()->setText(text);
+}
+
+void TStringAlignGrid::CutRange() {
+  CopyRange();
+  for (int row = SelectionTop(); row <= SelectionBottom(); ++row) SetCells(0, row, std::string());
+}
+
+void TStringAlignGrid::PasteRange() {
+  // one line per row from the range's top, the first TAB field of each; an
+  // empty line leaves its row alone and nothing outside the range is touched
+  const QString text = QGuiApplication::clipboard()->text();
+  ClipboardLineReader lines(text);
+  for (int row = SelectionTop(); row <= SelectionBottom() && !lines.AtEnd(); ++row) {
+    const QStringView line = lines.NextLine();
+    if (!line.isEmpty()) SetCells(0, row, GridCellText::Encode(ClipboardLineReader::FirstField(line)));
+  }
+}
+
+// ---- accessibility -----------------------------------------------------------
+
+void TStringAlignGrid::NotifyCurrentCellToAccessibility() {
+  if (!QAccessible::isActive() || FocusedRow() < 0) return;
+  QAccessibleEvent focus(this, QAccessible::Focus);
+  focus.setChild(row_);
+  QAccessible::updateAccessibility(&focus);
+}
+
+void TStringAlignGrid::NotifyCellTextToAccessibility(int row) {
+  if (!QAccessible::isActive()) return;
+  QAccessibleTableModelChangeEvent change(this, QAccessibleTableModelChangeEvent::DataChanged);
+  change.setFirstRow(row);
+  change.setLastRow(row);
+  change.setFirstColumn(0);
+  change.setLastColumn(0);
+  QAccessible::updateAccessibility(&change);
+}
