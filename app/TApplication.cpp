@@ -50,6 +50,10 @@ void TApplication::LoadQtTranslations() {
 }
 
 void TApplication::CreateForms() {
+  // windows made before go first, the About window ahead of the main window
+  // that may own it
+  formAbout_.reset();
+  formMain_.reset();
   formMain_ = std::make_unique<TFormMain>();
   formAbout_ = std::make_unique<TFormAbout>(formMain_.get());
   formMain_->SetFormAbout(formAbout_.get());
@@ -79,7 +83,8 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
     const std::type_info* type = abi::__cxa_current_exception_type();
     ReportForeignException(type ? *type : typeid(void), "", receiver);
   }
-  return false;
+  // the failed handler had the event: it goes nowhere else
+  return true;
 }
 
 bool TApplication::event(QEvent* event) {

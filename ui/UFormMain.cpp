@@ -68,7 +68,13 @@ TFormMain::TFormMain(QWidget* parent)
   resize(ClientWidth, menuBar()->sizeHint().height() + ClientHeightBelowMenu);
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() {
+  // The grid edits column_, which dies before the QWidget base closes this
+  // window and deletes the children, and closing moves the focus out of the
+  // grid (a commit, an exit notice). Let the grid go while the store lives.
+  disconnect(Grid, nullptr, this, nullptr);
+  delete Grid;
+}
 
 void TFormMain::SetFormAbout(TFormAbout* formAbout) { FormAbout = formAbout; }
 
