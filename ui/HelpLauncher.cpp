@@ -1,20 +1,29 @@
 #include "ui/HelpLauncher.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
+#include <QString>
 #include <QUrl>
+#include <utility>
 
 namespace {
-DocumentOpener& Opener() {
+
+DocumentOpener& documentOpener() {
   static DocumentOpener opener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   return opener;
 }
+
 }  // namespace
 
 void OpenHelpFile(const QString& appDirectory) {
-  Opener()(QUrl::fromLocalFile(appDirectory + HelpFileName));
+  const QString path = appDirectory + QLatin1String(HelpFileName);
+  // without the document there is nothing to show, and nothing to report
+  if (!QFileInfo(path).isFile()) return;
+  const DocumentOpener& open = documentOpener();
+  // whether a viewer took the document is not the program's concern
+  if (open) static_cast<void>(open(QUrl::fromLocalFile(path)));
 }
+
 DocumentOpener SetDocumentOpener(DocumentOpener opener) {
-  DocumentOpener previous = std::move(Opener());
-  Opener() = std::move(opener);
-  return previous;
+  return std::exchange(documentOpener(), std::move(opener));
 }

@@ -1,14 +1,233 @@
 #include "ui/UFormAbout.h"
 
+#include <QFont>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QHideEvent>
+#include <QIcon>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QResizeEvent>
+#include <QScreen>
+#include <algorithm>
+#include <initializer_list>
 
-TFormAbout::TFormAbout(QWidget* mainWindow) : QDialog(mainWindow), labelProgName_(new QLabel("Tamberon", this)) {
-  setWindowTitle("О программе");
-  resize(350, 337);
+namespace {
+
+// Client area, in pixels at 96 dpi; Qt's device-independent pixels carry the
+// sizes to high-DPI screens.
+constexpr int ClientWidth = 350;
+constexpr int ClientHeight = 337;
+constexpr int NameStripHeight = 41;
+constexpr int NoticeHeight = 22;
+constexpr int CompanyHeight = 40;
+
+const QColor Maroon(0x80, 0x00, 0x00);
+
+// The faces the window was designed with are Windows fonts. Elsewhere the
+// first installed candidate stands in for them: Liberation Sans has Arial's
+// metrics, so the labels keep their designed widths. An empty result lets Qt
+// take its default sans-serif face.
+QString installedFamily(std::initializer_list<const char*> candidates) {
+  const QStringList installed = QFontDatabase::families();
+  for (const char* candidate : candidates) {
+    const QString family = QString::fromLatin1(candidate);
+    if (installed.contains(family, Qt::CaseInsensitive)) return family;
+  }
+  return {};
 }
+
+QFont makeFont(const QString& family, int pixelSize, QFont::Weight weight = QFont::Normal,
+               bool italic = false) {
+  QFont font;
+  if (!family.isEmpty()) font.setFamily(family);
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(pixelSize);
+  font.setWeight(weight);
+  font.setItalic(italic);
+  return font;
+}
+
+QFont arialFont(int pixelSize, QFont::Weight weight = QFont::Normal, bool italic = false) {
+  return makeFont(installedFamily({"Arial", "Liberation Sans", "Arimo", "DejaVu Sans"}), pixelSize, weight,
+                  italic);
+}
+
+QFont msSansSerifFont(int pixelSize) {
+  return makeFont(
+      installedFamily({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans"}),
+      pixelSize);
+}
+
+// The program's name is set in a heavy face. Without Arial Black the weight
+// asks for the heaviest cut of the stand-in, so the name stays heavy.
+QFont nameFont() {
+  return makeFont(installedFamily({"Arial Black", "Liberation Sans", "Arimo", "DejaVu Sans"}), 29,
+                  QFont::Black);
+}
+
+}  // namespace
+
+TFormAbout::TFormAbout(QWidget* mainWindow)
+    : QDialog(mainWindow, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                              Qt::WindowCloseButtonHint),
+      mainWindow_(mainWindow) {
+  setObjectName(QStringLiteral("FormAbout"));
+  setWindowTitle(QStringLiteral("О программе"));
+  setWindowIcon(QIcon(QStringLiteral(":/icons/korvastel.svg")));
+  setFont(msSansSerifFont(11));
+
+  QPalette buttonFace = palette();
+  buttonFace.setColor(QPalette::Window, buttonFace.color(QPalette::Button));
+  setPalette(buttonFace);
+  setAutoFillBackground(true);
+
+  setFixedSize(ClientWidth, ClientHeight);
+  createLabels();
+  dockBottomLabels();
+}
+
 QLabel* TFormAbout::LabelProgName() const { return labelProgName_; }
+
 void TFormAbout::ShowAbout() {
-  show();
+  if (!isVisible()) {
+    // first show: over the main window; afterwards: where the user left it
+    move(shownBefore_ ? lastPosition_ : centreOverMainWindow());
+    shownBefore_ = true;
+    show();
+  }
   raise();
   activateWindow();
+}
+
+void TFormAbout::createLabels() {
+  // Every label's text is shown as written: no rich text, no mnemonics.
+  // Until the main window writes the application title, the name strip
+  // already carries the program's own name.
+  labelProgName_ = addLabel(QStringLiteral("Korvastel"), nameFont(), Qt::AlignCenter);
+  labelProgName_->setObjectName(QStringLiteral("LabelProgName"));
+  QPalette maroon = labelProgName_->palette();
+  maroon.setColor(QPalette::WindowText, Maroon);
+  labelProgName_->setPalette(maroon);
+
+  labelVersion_ = addLabel(QStringLiteral("version 2.0"), arialFont(16), Qt::AlignHCenter | Qt::AlignTop);
+  labelVersion_->setObjectName(QStringLiteral("LabelVersion"));
+  placeAutoSized(labelVersion_, 136, 43);
+
+  label3_ = addLabel(QStringLiteral("Расчёт приведённого пролета"), arialFont(13, QFont::Bold),
+                     Qt::AlignHCenter | Qt::AlignTop);
+  label3_->setObjectName(QStringLiteral("Label3"));
+  placeAutoSized(label3_, 87, 77);
+
+  const QFont caption = arialFont(13, QFont::Bold, true);
+  const QFont credit = arialFont(13);
+  const Qt::Alignment leftTop = Qt::AlignLeft | Qt::AlignTop;
+
+  label6_ = addLabel(QStringLiteral("Разработчик:"), caption, leftTop);
+  label6_->setObjectName(QStringLiteral("Label6"));
+  placeAutoSized(label6_, 40, 173);
+
+  label7_ = addLabel(QStringLiteral("Программисты:"), caption, leftTop);
+  label7_->setObjectName(QStringLiteral("Label7"));
+  placeAutoSized(label7_, 216, 173);
+
+  labelAuthor_ =
+      addLabel(QStringLiteral("Команда Korvastel\nдля проектировщиков\nвоздушных линий"), credit, leftTop);
+  labelAuthor_->setObjectName(QStringLiteral("LabelAuthor"));
+  placeAutoSized(labelAuthor_, 40, 197);
+
+  label9_ = addLabel(QStringLiteral("Команда Korvastel\nC++ и Qt 6"), credit, leftTop);
+  label9_->setObjectName(QStringLiteral("Label9"));
+  placeAutoSized(label9_, 216, 197);
+
+  label4_ = addLabel(QStringLiteral("© 2026 Команда Korvastel. Все права защищены."), font(),
+                     Qt::AlignHCenter | Qt::AlignTop);
+  label4_->setObjectName(QStringLiteral("Label4"));
+
+  label5_ = addLabel(QStringLiteral("Команда Korvastel\nПрограммы для проектировщиков ВЛ"),
+                     msSansSerifFont(13), Qt::AlignHCenter | Qt::AlignTop);
+  label5_->setObjectName(QStringLiteral("Label5"));
+}
+
+QLabel* TFormAbout::addLabel(const QString& text, const QFont& labelFont, Qt::Alignment alignment) {
+  auto* label = new QLabel(text, this);
+  label->setTextFormat(Qt::PlainText);
+  label->setFont(labelFont);
+  label->setAlignment(alignment);
+  // a click on a label belongs to the label, which does nothing with it;
+  // only the free client area closes the window
+  label->setAttribute(Qt::WA_NoMousePropagation);
+  return label;
+}
+
+// Labels that size themselves to their text keep their top-left corner.
+void TFormAbout::placeAutoSized(QLabel* label, int left, int top) {
+  label->move(left, top);
+  label->adjustSize();
+}
+
+// The name strip is docked to the top, the company rows to the bottom and the
+// rights notice just above them, all across the full width.
+void TFormAbout::dockBottomLabels() {
+  const int w = width();
+  const int h = height();
+  labelProgName_->setGeometry(0, 0, w, NameStripHeight);
+  label5_->setGeometry(0, h - CompanyHeight, w, CompanyHeight);
+  label4_->setGeometry(0, h - CompanyHeight - NoticeHeight, w, NoticeHeight);
+}
+
+// Where the window's top-left corner goes so that its frame is centred over
+// the main window's frame (over the screen when there is no main window),
+// kept on that screen. The own frame is not known before the first show, so
+// the main window's decorations stand in for it.
+QPoint TFormAbout::centreOverMainWindow() const {
+  QRect over;
+  QSize decorations;
+  if (mainWindow_ != nullptr && mainWindow_->isVisible()) {
+    over = mainWindow_->frameGeometry();
+    decorations = over.size() - mainWindow_->size();
+  } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    over = screen->availableGeometry();
+  }
+  const QSize outer = size() + decorations;
+  QRect placed(QPoint(), outer);
+  placed.moveCenter(over.center());
+
+  const QScreen* screen = QGuiApplication::screenAt(over.center());
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  if (screen != nullptr) {
+    const QRect room = screen->availableGeometry();
+    placed.moveRight(std::min(placed.right(), room.right()));
+    placed.moveBottom(std::min(placed.bottom(), room.bottom()));
+    placed.moveLeft(std::max(placed.left(), room.left()));
+    placed.moveTop(std::max(placed.top(), room.top()));
+  }
+  return placed.topLeft();
+}
+
+void TFormAbout::mousePressEvent(QMouseEvent* event) {
+  // labels keep their clicks, so a press that arrives here lies on free area
+  if (event->button() == Qt::LeftButton) leftPressedOnForm_ = true;
+  QDialog::mousePressEvent(event);
+}
+
+void TFormAbout::mouseReleaseEvent(QMouseEvent* event) {
+  // a click is a press and a release of the left button, both on the window
+  const bool click =
+      event->button() == Qt::LeftButton && leftPressedOnForm_ && rect().contains(event->position().toPoint());
+  if (event->button() == Qt::LeftButton) leftPressedOnForm_ = false;
+  QDialog::mouseReleaseEvent(event);
+  if (click) hide();
+}
+
+void TFormAbout::hideEvent(QHideEvent* event) {
+  lastPosition_ = pos();
+  leftPressedOnForm_ = false;
+  QDialog::hideEvent(event);
+}
+
+void TFormAbout::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  dockBottomLabels();
 }

@@ -1,0 +1,15 @@
+#pragma once
+
+// Internal to the core: ParseSpan's work without its environment handling, for
+// loops over the whole column that hold one ExtendedArithmeticScope around
+// all rows instead of saving and restoring the environment once per row.
+
+#include <string_view>
+
+namespace korvastel::detail {
+
+// What ParseSpan would return, in `value`; false where ParseSpan would throw.
+// Must run inside an ExtendedArithmeticScope.
+bool TryParseSpanInScope(std::string_view text, long double& value);
+
+}  // namespace korvastel::detail
