@@ -24,8 +24,8 @@ std::string TypeDisplayName(const std::type_info& type) {
   return status == 0 && demangled ? std::string(demangled.get()) : std::string(type.name());
 }
 
-std::string ApplicationErrorText(std::string_view className, std::string_view moduleName,
-                                 const void* address, std::string_view message) {
+std::string ApplicationErrorText(std::string_view className, std::string_view moduleName, const void* address,
+                                 std::string_view message) {
   char hexAddress[2 * sizeof(std::uintptr_t) + 1];
   std::snprintf(hexAddress, sizeof hexAddress, "%0*" PRIXPTR, static_cast<int>(2 * sizeof(std::uintptr_t)),
                 reinterpret_cast<std::uintptr_t>(address));

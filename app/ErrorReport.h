@@ -27,8 +27,8 @@ std::string TypeDisplayName(const std::type_info& type);
 // family, with the address written as 16 upper-case hex digits:
 //   ApplicationErrorText("std::bad_alloc", "korvastel", p, "std::bad_alloc")
 //   -> "Exception std::bad_alloc in module korvastel at 00005581A2B3C4D0.\r\nstd::bad_alloc.\r\n"
-std::string ApplicationErrorText(std::string_view className, std::string_view moduleName,
-                                 const void* address, std::string_view message);
+std::string ApplicationErrorText(std::string_view className, std::string_view moduleName, const void* address,
+                                 std::string_view message);
 
 inline constexpr char ApplicationErrorCaption[] = "Application Error";
 

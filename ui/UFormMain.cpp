@@ -12,8 +12,8 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QShowEvent>
-#include <QToolButton>
 #include <QStatusBar>
+#include <QToolButton>
 #include <algorithm>
 #include <string>
 #include <vector>

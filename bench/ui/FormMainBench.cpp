@@ -58,7 +58,8 @@ void FormMainBench::initTestCase() {
   QVERIFY(file.open(QIODevice::WriteOnly));
   for (int i = 0; i < 4000; ++i) file.write(QByteArray::number(100 + i % 300) + ".25\r\n");
   file.close();
-  TSpanFileDialog::SetAsker([this](const TSpanFileDialog::Request&) { return std::optional<QString>(path_); });
+  TSpanFileDialog::SetAsker(
+      [this](const TSpanFileDialog::Request&) { return std::optional<QString>(path_); });
   static_cast<TApplication*>(qApp)->CreateForms();
   form()->show();
   QVERIFY(QTest::qWaitForWindowExposed(form()));
@@ -66,7 +67,8 @@ void FormMainBench::initTestCase() {
 
 void FormMainBench::fillColumn() {
   auto* grid = form()->findChild<TStringAlignGrid*>("Grid");
-  for (int row = 0; row < grid->RowCount(); ++row) grid->SetCells(0, row, std::to_string(100 + row % 300) + ".25");
+  for (int row = 0; row < grid->RowCount(); ++row)
+    grid->SetCells(0, row, std::to_string(100 + row % 300) + ".25");
 }
 
 void FormMainBench::openSpanFileOf4000Lines() {

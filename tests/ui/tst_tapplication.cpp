@@ -1,5 +1,6 @@
 // The application shell: start-up, the regional separator and the one error
 // box. Runs under a German system locale, whose decimal separator is ",".
+#include <QAction>
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
@@ -50,6 +51,7 @@ class TestTApplication : public QObject {
 
   void startsWithTheRegionalSeparatorAndTitle();
   void runShowsTheMainWindowWithItsCaptionAndReturnsZero();
+  void closingTheMainWindowEndsTheLoopWhileAboutIsOpen();
   void programExceptionsShowTheirMessageCaptionedWithTheTitle_data();
   void programExceptionsShowTheirMessageCaptionedWithTheTitle();
   void otherExceptionsShowTheApplicationErrorBox();
@@ -70,8 +72,9 @@ class TestTApplication : public QObject {
 
 void TestTApplication::init() {
   boxes_.clear();
-  previousPresenter_ = SetErrorBoxPresenter(
-      [this](const QString& caption, const QString& text) { boxes_.append({caption, text}); });
+  previousPresenter_ = SetErrorBoxPresenter([this](const QString& caption, const QString& text) {
+    boxes_.append({caption, text});
+  });
 }
 
 void TestTApplication::cleanup() {
@@ -183,6 +186,31 @@ void TestTApplication::runShowsTheMainWindowWithItsCaptionAndReturnsZero() {
   QCOMPARE(korvastel::DecimalSeparator(), '.');
 }
 
+void TestTApplication::closingTheMainWindowEndsTheLoopWhileAboutIsOpen() {
+  TApplication* application = app();
+  application->CreateForms();
+  TFormMain* main = application->FormMain();
+  bool aboutWasOpen = false;
+  bool loopEndedByClose = true;
+  QTimer::singleShot(0, application, [&] {
+    main->findChild<QAction*>("ActAbout")->trigger();
+    aboutWasOpen = application->FormAbout()->isVisible();
+    main->findChild<QAction*>("ActExit")->trigger();
+  });
+  // should the close not end the loop, this ends it and says so
+  QTimer guard;
+  guard.setSingleShot(true);
+  connect(&guard, &QTimer::timeout, application, [&] {
+    loopEndedByClose = false;
+    QCoreApplication::quit();
+  });
+  guard.start(5000);
+  QCOMPARE(application->Run(), 0);
+  QVERIFY(aboutWasOpen);
+  QVERIFY(loopEndedByClose);
+  QVERIFY(!main->isVisible());
+}
+
 void TestTApplication::programExceptionsShowTheirMessageCaptionedWithTheTitle_data() {
   QTest::addColumn<int>("failure");
   QTest::addColumn<QString>("text");
@@ -199,12 +227,18 @@ void TestTApplication::programExceptionsShowTheirMessageCaptionedWithTheTitle() 
   QFETCH(QString, text);
   deliverFailure([failure] {
     switch (failure) {
-      case 0: throw korvastel::EInOutError(2);
-      case 1: throw korvastel::EInOutError(32);
-      case 2: throw korvastel::EInvalidOp();
-      case 3: throw korvastel::EOverflow();
-      case 4: throw korvastel::Exception("Stop!");
-      default: throw korvastel::Exception("");
+      case 0:
+        throw korvastel::EInOutError(2);
+      case 1:
+        throw korvastel::EInOutError(32);
+      case 2:
+        throw korvastel::EInvalidOp();
+      case 3:
+        throw korvastel::EOverflow();
+      case 4:
+        throw korvastel::Exception("Stop!");
+      default:
+        throw korvastel::Exception("");
     }
   });
   QCOMPARE(boxes_.size(), 1);
@@ -218,7 +252,8 @@ void TestTApplication::otherExceptionsShowTheApplicationErrorBox() {
   QCOMPARE(boxes_[0].caption, QStringLiteral("Application Error"));
   const QString module = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
   const QRegularExpression pattern(
-      QStringLiteral("^Exception std::runtime_error in module %1 at [0-9A-F]{16}\\.\r\nSomething broke\\.\r\n$")
+      QStringLiteral(
+          "^Exception std::runtime_error in module %1 at [0-9A-F]{16}\\.\r\nSomething broke\\.\r\n$")
           .arg(QRegularExpression::escape(module)));
   QVERIFY2(pattern.match(boxes_[0].text).hasMatch(), qPrintable(boxes_[0].text));
 }

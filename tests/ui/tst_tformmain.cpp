@@ -207,8 +207,9 @@ QStringList TestTFormMain::results() const {
 
 void TestTFormMain::initTestCase() {
   QVERIFY(dir_.isValid());
-  previousPresenter_ = SetErrorBoxPresenter(
-      [this](const QString& caption, const QString& text) { boxes_.append({caption, text}); });
+  previousPresenter_ = SetErrorBoxPresenter([this](const QString& caption, const QString& text) {
+    boxes_.append({caption, text});
+  });
   previousOpener_ = SetDocumentOpener([this](const QUrl& url) {
     openedDocuments_.append(url);
     return false;  // as when no viewer is installed
@@ -261,7 +262,8 @@ void TestTFormMain::isCentredOnTheWholeDesktop() {
   QRect desktop;
   for (const QScreen* screen : QGuiApplication::screens()) desktop |= screen->availableGeometry();
   const QPoint offset = form_->frameGeometry().center() - desktop.center();
-  QVERIFY2(offset.manhattanLength() <= 2, qPrintable(QStringLiteral("off by %1,%2").arg(offset.x()).arg(offset.y())));
+  QVERIFY2(offset.manhattanLength() <= 2,
+           qPrintable(QStringLiteral("off by %1,%2").arg(offset.x()).arg(offset.y())));
   // a later show keeps the place the window was moved to
   form_->move(10, 20);
   form_->hide();
@@ -415,7 +417,8 @@ void TestTFormMain::menuHoldsTheActionsInOrder() {
       names << (item->isSeparator() ? QStringLiteral("-") : item->objectName());
     return names;
   };
-  QCOMPARE(items("N1"), QStringList({"ActProjectCreate", "ActProjectOpen", "ActProjectSave", "-", "ActExit"}));
+  QCOMPARE(items("N1"),
+           QStringList({"ActProjectCreate", "ActProjectOpen", "ActProjectSave", "-", "ActExit"}));
   QCOMPARE(items("N3"), QStringList({"ActCalc"}));
   QCOMPARE(items("N2"), QStringList({"ActAbout", "ActHelp"}));
 }
@@ -427,9 +430,12 @@ void TestTFormMain::actionsHaveCaptionsHintsPicturesAndNoShortcuts() {
     const char* category;
   };
   const Expected expected[] = {
-      {"ActProjectCreate", "Очистить", "Project"}, {"ActProjectOpen", "Открыть файл", "Project"},
-      {"ActProjectSave", "Сохранить файл", "Project"}, {"ActExit", "Выход", "Project"},
-      {"ActAbout", "О программе", "Help"},           {"ActCalc", "Расчёт", "Calc"},
+      {"ActProjectCreate", "Очистить", "Project"},
+      {"ActProjectOpen", "Открыть файл", "Project"},
+      {"ActProjectSave", "Сохранить файл", "Project"},
+      {"ActExit", "Выход", "Project"},
+      {"ActAbout", "О программе", "Help"},
+      {"ActCalc", "Расчёт", "Calc"},
       {"ActHelp", "Помощь", "Help"},
   };
   for (const Expected& e : expected) {
@@ -450,7 +456,9 @@ void TestTFormMain::actionsHaveCaptionsHintsPicturesAndNoShortcuts() {
 }
 
 void TestTFormMain::controlsAreNamedForScreenReaders() {
-  auto name = [](QObject* object) { return QAccessible::queryAccessibleInterface(object)->text(QAccessible::Name); };
+  auto name = [](QObject* object) {
+    return QAccessible::queryAccessibleInterface(object)->text(QAccessible::Name);
+  };
   QCOMPARE(name(editResult()), QStringLiteral("Приведённый пролёт, м"));
   QCOMPARE(name(editSum()), QStringLiteral("Сумма введённых пролётов, м"));
   QCOMPARE(name(grid()), QStringLiteral("Длина пролёта, м"));
@@ -478,8 +486,8 @@ void TestTFormMain::tabOrderRunsGridButtonResultSum() {
 void TestTFormMain::eachActionRunsFromMenuAndToolbar_data() {
   QTest::addColumn<QString>("actionName");
   QTest::addColumn<bool>("fromMenu");
-  for (const char* name :
-       {"ActProjectCreate", "ActProjectOpen", "ActProjectSave", "ActExit", "ActAbout", "ActCalc", "ActHelp"}) {
+  for (const char* name : {"ActProjectCreate", "ActProjectOpen", "ActProjectSave", "ActExit", "ActAbout",
+                           "ActCalc", "ActHelp"}) {
     QTest::addRow("%s from the menu", name) << QString::fromLatin1(name) << true;
     QTest::addRow("%s from the toolbar", name) << QString::fromLatin1(name) << false;
   }
@@ -506,7 +514,8 @@ void TestTFormMain::eachActionRunsFromMenuAndToolbar() {
     const bool open = actionName == "ActProjectOpen";
     QCOMPARE(requests_.size(), 1);
     QCOMPARE(requests_[0].purpose, open ? TSpanFileDialog::Purpose::Open : TSpanFileDialog::Purpose::Save);
-    QCOMPARE(requests_[0].title, open ? QStringLiteral("Открытие файла") : QStringLiteral("Сохранение файла"));
+    QCOMPARE(requests_[0].title,
+             open ? QStringLiteral("Открытие файла") : QStringLiteral("Сохранение файла"));
     QCOMPARE(requests_[0].owner, form_);
   } else if (actionName == "ActExit") {
     QTRY_VERIFY(!form_->isVisible());
@@ -563,13 +572,13 @@ void TestTFormMain::calculationFailuresLeaveTheFieldsAsTheyWere_data() {
   QTest::addColumn<QStringList>("rows");
   QTest::addColumn<QString>("message");
   QTest::newRow("empty grid") << QStringList{} << "Invalid floating point operation.";
-  QTest::newRow("only texts that are no numbers") << QStringList{"abc", "", "1,5"}
-                                                  << "Invalid floating point operation.";
-  QTest::newRow("2, -1, -1: zero sum, cubes not") << QStringList{"2", "-1", "-1"}
-                                                   << "Floating point division by zero.";
+  QTest::newRow("only texts that are no numbers")
+      << QStringList{"abc", "", "1,5"} << "Invalid floating point operation.";
+  QTest::newRow("2, -1, -1: zero sum, cubes not")
+      << QStringList{"2", "-1", "-1"} << "Floating point division by zero.";
   QTest::newRow("1, -1: zero sum and cubes") << QStringList{"1", "-1"} << "Invalid floating point operation.";
-  QTest::newRow("3, -2, -2: negative ratio") << QStringList{"3", "-2", "-2"}
-                                              << "Invalid floating point operation.";
+  QTest::newRow("3, -2, -2: negative ratio")
+      << QStringList{"3", "-2", "-2"} << "Invalid floating point operation.";
   QTest::newRow("1e103: cubes beyond double") << QStringList{"1e103"} << "Floating point overflow.";
 }
 
@@ -677,6 +686,11 @@ void TestTFormMain::openOfAMissingFileShowsFileNotFound() {
   QCOMPARE(grid()->Cells(0, 0), std::string("7"));
   QCOMPARE(labelCnt()->text(), QStringLiteral("1"));
   QVERIFY(QApplication::overrideCursor() == nullptr);  // the busy cursor went with the error
+  // the menu that started the failed command still works
+  triggerFromMenu(action("ActCalc"));
+  QCOMPARE(editResult()->text(), QStringLiteral("7.00"));
+  triggerFromMenu(action("ActProjectCreate"));
+  QCOMPARE(editResult()->text(), QString());
 }
 
 void TestTFormMain::cancelledDialogsChangeNothing() {
