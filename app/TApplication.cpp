@@ -13,6 +13,7 @@
 #include "app/ErrorReport.h"
 #include "app/RegionalSeparator.h"
 #include "core/Core.h"
+#include "ui/FailureReport.h"
 
 namespace {
 
@@ -35,9 +36,14 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setWindowIcon(QIcon(QStringLiteral(":/icons/korvastel.svg")));
   LoadQtTranslations();
   UseRegionalSeparator();
+  SetFailureReporter([this](std::exception_ptr failure, const QObject* where) { Report(failure, where); });
 }
 
-TApplication::~TApplication() = default;
+TApplication::~TApplication() {
+  formAbout_.reset();
+  formMain_.reset();
+  SetFailureReporter(nullptr);
+}
 
 void TApplication::LoadQtTranslations() {
   // the program speaks Russian whatever the desktop's language: Qt's own
@@ -73,18 +79,26 @@ TFormAbout* TApplication::FormAbout() const { return formAbout_.get(); }
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
-  } catch (const korvastel::Exception& error) {
-    ReportException(error);
-  } catch (const std::exception& error) {
-    ReportForeignException(typeid(error), error.what(), receiver);
   } catch (const abi::__forced_unwind&) {
     throw;  // a cancelled thread must finish unwinding
   } catch (...) {
-    const std::type_info* type = abi::__cxa_current_exception_type();
-    ReportForeignException(type ? *type : typeid(void), "", receiver);
+    Report(std::current_exception(), receiver);
   }
   // the failed handler had the event: it goes nowhere else
   return true;
+}
+
+void TApplication::Report(std::exception_ptr failure, const void* where) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const korvastel::Exception& error) {
+    ReportException(error);
+  } catch (const std::exception& error) {
+    ReportForeignException(typeid(error), error.what(), where);
+  } catch (...) {
+    const std::type_info* type = abi::__cxa_current_exception_type();
+    ReportForeignException(type ? *type : typeid(void), "", where);
+  }
 }
 
 bool TApplication::event(QEvent* event) {

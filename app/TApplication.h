@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <exception>
 #include <memory>
 #include <typeinfo>
 
@@ -13,16 +14,17 @@ class Exception;
 }
 
 // The application: its title, its two windows, the event loop, and the one
-// place where failures are shown. Every exception that escapes an event
-// handler, a command or a timer ends here in one error box, and the program
-// goes on in the state the failed handler left.
+// place where failures are shown. Every failure of a command (handed over by
+// the windows, see FailureReport.h) and every exception that escapes an event
+// handler or a timer ends here in one error box, and the program goes on in
+// the state the failed handler left.
 class TApplication : public QApplication {
   Q_OBJECT
  public:
   static constexpr char Title[] = "Korvastel";
 
   // Sets the title, the icon, Qt's Russian texts and the regional decimal
-  // separator.
+  // separator, and takes over the windows' failure reports.
   TApplication(int& argc, char** argv);
   ~TApplication() override;
 
@@ -41,6 +43,7 @@ class TApplication : public QApplication {
   bool event(QEvent* event) override;
 
  private:
+  void Report(std::exception_ptr failure, const void* where);
   void ReportException(const korvastel::Exception& error);
   void ReportForeignException(const std::type_info& type, const char* message, const void* address);
   void LoadQtTranslations();

@@ -9,7 +9,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
@@ -19,6 +18,7 @@
 #include <vector>
 
 #include "core/Core.h"
+#include "ui/FailureReport.h"
 #include "ui/HelpLauncher.h"
 #include "ui/TBusyCursor.h"
 #include "ui/TCaptionPanel.h"
@@ -98,13 +98,13 @@ void TFormMain::createActions() {
   ActCalc = createAction("ActCalc", QStringLiteral("Расчёт"), "Calc", "calc");
   ActHelp = createAction("ActHelp", QStringLiteral("Помощь"), "Help", "help");
 
-  connect(ActProjectCreate, &QAction::triggered, this, &TFormMain::ActClear);
-  connect(ActProjectOpen, &QAction::triggered, this, &TFormMain::ActProjectOpenExecute);
-  connect(ActProjectSave, &QAction::triggered, this, &TFormMain::ActProjectSaveExecute);
-  connect(ActExit, &QAction::triggered, this, &TFormMain::ActExitExecute);
-  connect(ActAbout, &QAction::triggered, this, &TFormMain::ActAboutExecute);
-  connect(ActCalc, &QAction::triggered, this, &TFormMain::ActCalcExecute);
-  connect(ActHelp, &QAction::triggered, this, &TFormMain::ActHelpExecute);
+  connect(ActProjectCreate, &QAction::triggered, this, Guarded(&TFormMain::ActClear));
+  connect(ActProjectOpen, &QAction::triggered, this, Guarded(&TFormMain::ActProjectOpenExecute));
+  connect(ActProjectSave, &QAction::triggered, this, Guarded(&TFormMain::ActProjectSaveExecute));
+  connect(ActExit, &QAction::triggered, this, Guarded(&TFormMain::ActExitExecute));
+  connect(ActAbout, &QAction::triggered, this, Guarded(&TFormMain::ActAboutExecute));
+  connect(ActCalc, &QAction::triggered, this, Guarded(&TFormMain::ActCalcExecute));
+  connect(ActHelp, &QAction::triggered, this, Guarded(&TFormMain::ActHelpExecute));
 }
 
 void TFormMain::createMenus() {
@@ -186,8 +186,10 @@ void TFormMain::createLeftColumn(QWidget* panel) {
   Grid->setObjectName(QStringLiteral("Grid"));
   Grid->setAccessibleName(QStringLiteral("Длина пролёта, м"));
   columnLayout->addWidget(Grid, 1);
-  connect(Grid, &TStringAlignGrid::OnSelectCell, this, &TFormMain::GridSelectCell);
-  connect(Grid, &TStringAlignGrid::OnExit, this, &TFormMain::GridExit);
+  connect(Grid, &TStringAlignGrid::OnSelectCell, this, [this](int ACol, int ARow, bool& CanSelect) {
+    RunGuarded([&] { GridSelectCell(ACol, ARow, CanSelect); });
+  });
+  connect(Grid, &TStringAlignGrid::OnExit, this, Guarded(&TFormMain::GridExit));
 
   auto* panelLayout = new QHBoxLayout(panel);
   panelLayout->setContentsMargins(0, 0, 0, 0);
@@ -258,6 +260,18 @@ void TFormMain::createTabOrder() {
   QWidget::setTabOrder(EditResult, EditSum);
 }
 
+std::function<void()> TFormMain::Guarded(void (TFormMain::*handler)()) {
+  return [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); };
+}
+
+void TFormMain::RunGuarded(const std::function<void()>& work) {
+  try {
+    work();
+  } catch (...) {
+    ReportFailure(std::current_exception(), this);
+  }
+}
+
 bool TFormMain::event(QEvent* event) {
   // the status line is fixed for the whole run: menus and buttons passing
   // their (empty) status tips must not blank it
@@ -270,8 +284,8 @@ void TFormMain::showEvent(QShowEvent* event) {
   // a restore from minimised is no new show
   if (event->spontaneous()) return;
   // placed also when a show step fails: the window is then shown all the same
-  const auto placeAfterwards = qScopeGuard([this] { PlaceOnDesktopOnce(); });
-  FormShow();
+  RunGuarded([this] { FormShow(); });
+  PlaceOnDesktopOnce();
 }
 
 void TFormMain::FormShow() {

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "core/SpanColumn.h"
@@ -20,8 +21,8 @@ class TStringAlignGrid;
 // The program's working window: the spans grid, the seven commands on the
 // menu, the toolbar and the calculate button, the three result fields and the
 // status line. Every command is one action with one handler, whichever surface
-// starts it. Failures are not caught here: they leave the handler as
-// korvastel exceptions and the application shows them in its error box.
+// starts it. A handler's failure is not dealt with here: it goes, as it is,
+// to the application's one error box (see FailureReport.h).
 class TFormMain : public QMainWindow {
   Q_OBJECT
  public:
@@ -57,6 +58,9 @@ class TFormMain : public QMainWindow {
   void createTabOrder();
   QAction* createAction(const char* name, const QString& caption, const char* category, const char* icon);
   void LinkButtonToAction(QPushButton* button, QAction* action);
+  // A handler as Qt may call it: its failure goes to the error report.
+  std::function<void()> Guarded(void (TFormMain::*handler)());
+  void RunGuarded(const std::function<void()>& work);
 
   void FormShow();
   void PlaceOnDesktopOnce();

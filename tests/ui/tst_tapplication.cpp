@@ -13,6 +13,7 @@
 #include "app/RegionalSeparator.h"
 #include "app/TApplication.h"
 #include "core/Core.h"
+#include "ui/FailureReport.h"
 
 namespace {
 
@@ -55,6 +56,7 @@ class TestTApplication : public QObject {
   void programExceptionsShowTheirMessageCaptionedWithTheTitle_data();
   void programExceptionsShowTheirMessageCaptionedWithTheTitle();
   void otherExceptionsShowTheApplicationErrorBox();
+  void windowsHandTheirFailuresToTheErrorBox();
   void exceptionsOfNoClassFamilyAreShownToo();
   void theProgramGoesOnAfterAnErrorBox();
   void anErrorCancelsAMouseCapture();
@@ -256,6 +258,22 @@ void TestTApplication::otherExceptionsShowTheApplicationErrorBox() {
           "^Exception std::runtime_error in module %1 at [0-9A-F]{16}\\.\r\nSomething broke\\.\r\n$")
           .arg(QRegularExpression::escape(module)));
   QVERIFY2(pattern.match(boxes_[0].text).hasMatch(), qPrintable(boxes_[0].text));
+}
+
+void TestTApplication::windowsHandTheirFailuresToTheErrorBox() {
+  ReportFailure(std::make_exception_ptr(korvastel::EInOutError(5)), nullptr);
+  ReportFailure(std::make_exception_ptr(std::length_error("too long")), app());
+  QCOMPARE(boxes_.size(), 2);
+  QCOMPARE(boxes_[0].caption, QStringLiteral("Korvastel"));
+  QCOMPARE(boxes_[0].text, QStringLiteral("File access denied."));
+  QCOMPARE(boxes_[1].caption, QStringLiteral("Application Error"));
+  QVERIFY(boxes_[1].text.startsWith(QStringLiteral("Exception std::length_error in module ")));
+  QVERIFY(boxes_[1].text.endsWith(QStringLiteral("too long.\r\n")));
+  // with no application to take them, failures are thrown on
+  const FailureReporter reporter = SetFailureReporter(nullptr);
+  QVERIFY_THROWS_EXCEPTION(korvastel::EOverflow,
+                           ReportFailure(std::make_exception_ptr(korvastel::EOverflow()), nullptr));
+  SetFailureReporter(reporter);
 }
 
 void TestTApplication::exceptionsOfNoClassFamilyAreShownToo() {
