@@ -85,6 +85,8 @@ QAction* TFormMain::createAction(const char* name, const QString& caption, const
   auto* action = new QAction(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))), caption, this);
   action->setObjectName(QLatin1String(name));
   action->setToolTip(caption);  // the hint is the caption
+  // the menu shows the pictures too, also where the desktop hides menu icons
+  action->setIconVisibleInMenu(true);
   action->setProperty("category", QLatin1String(category));
   return action;
 }

@@ -446,6 +446,7 @@ void TestTFormMain::actionsHaveCaptionsHintsPicturesAndNoShortcuts() {
     QVERIFY2(act->shortcuts().isEmpty(), e.name);
     QVERIFY2(act->isEnabled(), e.name);
     QVERIFY2(!act->icon().pixmap(16, 16).isNull(), e.name);
+    QVERIFY2(act->isIconVisibleInMenu(), e.name);
     QToolButton* button = toolButtonFor(act);
     QVERIFY2(button && button->autoRaise() && button->focusPolicy() == Qt::NoFocus, e.name);
     QCOMPARE(button->toolTip(), QString::fromUtf8(e.caption));
