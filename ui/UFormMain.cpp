@@ -250,8 +250,7 @@ void TFormMain::createStatusBar() {
   bar->setObjectName(QStringLiteral("StatusBar1"));
   bar->setFixedHeight(StatusBarHeight);
   // one fixed line about the program for the whole run
-  auto* line = new QLabel(
-      QStringLiteral("Korvastel — расчёт приведённого пролёта анкерного участка воздушной линии"), bar);
+  auto* line = new QLabel(QStringLiteral("Korvastel — расчёт приведённого пролёта воздушных линий"), bar);
   line->setObjectName(QStringLiteral("StatusLine"));
   bar->addWidget(line, 1);
 }

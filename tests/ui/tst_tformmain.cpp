@@ -396,6 +396,7 @@ void TestTFormMain::statusBarShowsOneFixedLine() {
   auto* line = control<QLabel>("StatusLine");
   const QString text = line->text();
   QVERIFY(text.startsWith(QStringLiteral("Korvastel")));
+  QVERIFY2(line->fontMetrics().horizontalAdvance(text) <= line->width(), "the line is cut off");
   // hovering menu items and buttons does not blank it
   QStatusTipEvent tip(QString{});
   QCoreApplication::sendEvent(form_, &tip);
