@@ -66,9 +66,7 @@ class TestTFormMain : public QObject {
   void toolbarButtonsAndSpacersSitAtTheirLefts_data();
   void toolbarButtonsAndSpacersSitAtTheirLefts();
   void resizingStretchesTheLeftColumnOnly();
-  void workingAreaUsesBoldArial13();
   void captionsAndToolbarAreDrawnWithThePaletteGradient();
-  void labelCntHasAThinSunkenFrame();
   void statusBarShowsOneFixedLine();
   void menuHoldsTheActionsInOrder();
   void actionsHaveCaptionsHintsPicturesAndNoShortcuts();
@@ -93,7 +91,6 @@ class TestTFormMain : public QObject {
   void saveWritesTheValidRowsAsTyped();
   void saveFromTheToolbarLeavesAnOpenEditAlone();
   void failedSaveLeavesTheOldFile();
-  void fileDialogIsQtsOwnWithTheProgramsSettings();
   void openDialogAcceptsANameThatDoesNotExist();
   void saveDialogAddsTxtAndAsksNoOverwriteQuestion();
 
@@ -349,15 +346,6 @@ void TestTFormMain::resizingStretchesTheLeftColumnOnly() {
   QCOMPARE(placeInWorkPanel(editSum()), sumPlace);
 }
 
-void TestTFormMain::workingAreaUsesBoldArial13() {
-  for (const char* name : {"PanelProjectName", "PanelCount", "LabelCnt", "ButCalc", "PanelResult",
-                           "EditResult", "PanelSum", "EditSum"}) {
-    const QFont font = control<QWidget>(name)->font();
-    QVERIFY2(font.family() == QStringLiteral("Arial") && font.pixelSize() == 13 && font.bold(), name);
-  }
-  QCOMPARE(form_->font().pixelSize(), 11);
-}
-
 void TestTFormMain::captionsAndToolbarAreDrawnWithThePaletteGradient() {
   for (const char* name : {"PanelProjectName", "PanelCount", "PanelResult", "PanelSum", "ToolBar1"}) {
     QWidget* strip = control<QWidget>(name);
@@ -381,15 +369,6 @@ void TestTFormMain::captionsAndToolbarAreDrawnWithThePaletteGradient() {
   const QImage bar = toolbar->grab().toImage();
   QCOMPARE(bar.pixel(200, 0), toolbar->palette().color(QPalette::Mid).rgb());
   QCOMPARE(bar.pixel(200, 1), toolbar->palette().color(QPalette::Light).rgb());
-}
-
-void TestTFormMain::labelCntHasAThinSunkenFrame() {
-  QLabel* label = labelCnt();
-  QCOMPARE(label->frameShape(), QFrame::Panel);
-  QCOMPARE(label->frameShadow(), QFrame::Sunken);
-  QCOMPARE(label->lineWidth(), 1);
-  QCOMPARE(label->alignment(), Qt::AlignCenter);
-  QCOMPARE(label->text(), QString());
 }
 
 void TestTFormMain::statusBarShowsOneFixedLine() {
@@ -775,24 +754,6 @@ void TestTFormMain::failedSaveLeavesTheOldFile() {
   QCOMPARE(boxes_[0].text, QStringLiteral("I/O error %1.").arg(EFBIG));
   QCOMPARE(ReadBytes(path), QByteArray("old\r\n"));
   QVERIFY(QApplication::overrideCursor() == nullptr);
-}
-
-void TestTFormMain::fileDialogIsQtsOwnWithTheProgramsSettings() {
-  for (auto purpose : {TSpanFileDialog::Purpose::Open, TSpanFileDialog::Purpose::Save}) {
-    QFileDialog dialog;
-    TSpanFileDialog::Configure(dialog, purpose, QString());
-    QVERIFY(dialog.testOption(QFileDialog::DontUseNativeDialog));
-    QVERIFY(dialog.testOption(QFileDialog::DontConfirmOverwrite));
-    QCOMPARE(dialog.fileMode(), QFileDialog::AnyFile);
-    QCOMPARE(dialog.acceptMode(),
-             purpose == TSpanFileDialog::Purpose::Open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-    QCOMPARE(dialog.nameFilters(), QStringList({"*.txt"}));
-    QCOMPARE(dialog.defaultSuffix(), QStringLiteral("txt"));
-  }
-  TSpanFileDialog open(TSpanFileDialog::Purpose::Open, nullptr);
-  TSpanFileDialog save(TSpanFileDialog::Purpose::Save, nullptr);
-  QCOMPARE(open.Title(), QStringLiteral("Открытие файла"));
-  QCOMPARE(save.Title(), QStringLiteral("Сохранение файла"));
 }
 
 void TestTFormMain::openDialogAcceptsANameThatDoesNotExist() {
