@@ -1,0 +1,846 @@
+// The main window driven as the user drives it: real clicks on its menu,
+// toolbar and button, real keys typed into the grid, the file dialogs and the
+// error box replaced by recorders, failures travelling through the
+// application's own event path.
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <QAccessible>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+#include <optional>
+
+#include "app/ErrorReport.h"
+#include "app/TApplication.h"
+#include "core/Core.h"
+#include "ui/HelpLauncher.h"
+#include "ui/TSpanFileDialog.h"
+#include "ui/TStringAlignGrid.h"
+#include "ui/UFormAbout.h"
+#include "ui/UFormMain.h"
+
+namespace {
+
+struct ShownBox {
+  QString caption;
+  QString text;
+};
+
+QByteArray ReadBytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  QCOMPARE(file.write(bytes), bytes.size());
+}
+
+}  // namespace
+
+class TestTFormMain : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void init();
+  void cleanup();
+  void cleanupTestCase();
+
+  void showsTheTitleInCaptionAndAboutBeforeAboutWasShown();
+  void everyShowPutsTheSeparatorBackToAPoint();
+  void isCentredOnTheWholeDesktop();
+  void clientAreaHasTheDesignedSize();
+  void controlsSitAtTheirPlaces_data();
+  void controlsSitAtTheirPlaces();
+  void toolbarButtonsAndSpacersSitAtTheirLefts_data();
+  void toolbarButtonsAndSpacersSitAtTheirLefts();
+  void resizingStretchesTheLeftColumnOnly();
+  void captionsAndToolbarAreDrawnWithThePaletteGradient();
+  void statusBarShowsOneFixedLine();
+  void menuHoldsTheActionsInOrder();
+  void actionsHaveCaptionsHintsPicturesAndNoShortcuts();
+  void controlsAreNamedForScreenReaders();
+  void tabOrderRunsGridButtonResultSum();
+
+  void eachActionRunsFromMenuAndToolbar_data();
+  void eachActionRunsFromMenuAndToolbar();
+  void butCalcRunsTheCalculation();
+  void workedExamplesTypedIntoTheGrid_data();
+  void workedExamplesTypedIntoTheGrid();
+  void calculationFailuresLeaveTheFieldsAsTheyWere_data();
+  void calculationFailuresLeaveTheFieldsAsTheyWere();
+  void editingRecountsButLeavesTheResults();
+  void clearEmptiesEverythingAndAMoveShowsZero();
+  void clearReloadsAnOpenEditor();
+
+  void openFillsRowsFromTheTopAndRecounts();
+  void openOfAMissingFileShowsFileNotFound();
+  void cancelledDialogsChangeNothing();
+  void eachDialogStartsWithTheNameLastChosenInIt();
+  void saveWritesTheValidRowsAsTyped();
+  void saveFromTheToolbarLeavesAnOpenEditAlone();
+  void failedSaveLeavesTheOldFile();
+  void openDialogAcceptsANameThatDoesNotExist();
+  void saveDialogAddsTxtAndAsksNoOverwriteQuestion();
+
+  void aboutIsShownOnceAndBroughtToTheFront();
+  void helpHandsTheHelpFileToTheDesktop();
+  void exitClosesWithoutAsking();
+
+ private:
+  TApplication* app() const { return static_cast<TApplication*>(qApp); }
+  template <class T>
+  T* control(const char* name) const {
+    T* widget = form_->findChild<T*>(QLatin1String(name));
+    if (!widget) qFatal("no control %s", name);
+    return widget;
+  }
+  TStringAlignGrid* grid() const { return control<TStringAlignGrid>("Grid"); }
+  QLineEdit* editResult() const { return control<QLineEdit>("EditResult"); }
+  QLineEdit* editSum() const { return control<QLineEdit>("EditSum"); }
+  QLabel* labelCnt() const { return control<QLabel>("LabelCnt"); }
+  QPushButton* butCalc() const { return control<QPushButton>("ButCalc"); }
+  QWidget* workPanel() const { return control<QWidget>("PanelWork"); }
+  QAction* action(const char* name) const { return control<QAction>(name); }
+  QToolButton* toolButtonFor(QAction* action) const;
+  QMenu* menuHolding(QAction* action) const;
+
+  void triggerFromToolbar(QAction* action);
+  void triggerFromMenu(QAction* action);
+  void typeIntoGrid(const QStringList& rows, bool leaveLastInEditor);
+  void typeKeys(const QString& text);
+  void setRows(const QStringList& rows);
+  void answerDialogsWith(std::optional<QString> answer);
+  QRect placeInWorkPanel(const QWidget* widget) const;
+  QStringList results() const;
+
+  TFormMain* form_ = nullptr;
+  QList<ShownBox> boxes_;
+  QList<TSpanFileDialog::Request> requests_;
+  QList<QUrl> openedDocuments_;
+  ErrorBoxPresenter previousPresenter_;
+  TSpanFileDialog::Asker previousAsker_;
+  DocumentOpener previousOpener_;
+  QTemporaryDir dir_;
+};
+
+// ---- helpers ---------------------------------------------------------------
+
+QToolButton* TestTFormMain::toolButtonFor(QAction* action) const {
+  for (QToolButton* button : control<QWidget>("ToolBar1")->findChildren<QToolButton*>())
+    if (button->defaultAction() == action) return button;
+  return nullptr;
+}
+
+QMenu* TestTFormMain::menuHolding(QAction* action) const {
+  for (QMenu* menu : form_->menuBar()->findChildren<QMenu*>())
+    if (menu->actions().contains(action)) return menu;
+  return nullptr;
+}
+
+void TestTFormMain::triggerFromToolbar(QAction* action) {
+  QToolButton* button = toolButtonFor(action);
+  QVERIFY(button);
+  QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void TestTFormMain::triggerFromMenu(QAction* action) {
+  QMenu* menu = menuHolding(action);
+  QVERIFY(menu);
+  QMenuBar* bar = form_->menuBar();
+  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+  QTRY_VERIFY(menu->isVisible());
+  QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+  QTRY_VERIFY(!menu->isVisible());
+}
+
+void TestTFormMain::typeKeys(const QString& text) {
+  for (QChar ch : text) QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
+}
+
+// Types each row's text into the grid from its current row on, moving down
+// with the Down key; the last text stays in the editor when asked to.
+void TestTFormMain::typeIntoGrid(const QStringList& rows, bool leaveLastInEditor) {
+  grid()->setFocus();
+  QVERIFY(grid()->hasFocus());
+  for (qsizetype i = 0; i < rows.size(); ++i) {
+    typeKeys(rows[i]);
+    if (i + 1 < rows.size() || !leaveLastInEditor) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  }
+}
+
+void TestTFormMain::setRows(const QStringList& rows) {
+  for (int row = 0; row < grid()->RowCount(); ++row)
+    grid()->SetCells(0, row, row < rows.size() ? rows[row].toStdString() : std::string());
+}
+
+void TestTFormMain::answerDialogsWith(std::optional<QString> answer) {
+  TSpanFileDialog::SetAsker([this, answer](const TSpanFileDialog::Request& request) {
+    requests_.append(request);
+    return answer;
+  });
+}
+
+QRect TestTFormMain::placeInWorkPanel(const QWidget* widget) const {
+  return QRect(widget->mapTo(workPanel(), QPoint(0, 0)), widget->size());
+}
+
+QStringList TestTFormMain::results() const {
+  return {editResult()->text(), editSum()->text(), labelCnt()->text()};
+}
+
+// ---- fixture ---------------------------------------------------------------
+
+void TestTFormMain::initTestCase() {
+  QVERIFY(dir_.isValid());
+  previousPresenter_ = SetErrorBoxPresenter([this](const QString& caption, const QString& text) {
+    boxes_.append({caption, text});
+  });
+  previousOpener_ = SetDocumentOpener([this](const QUrl& url) {
+    openedDocuments_.append(url);
+    return false;  // as when no viewer is installed
+  });
+}
+
+void TestTFormMain::init() {
+  boxes_.clear();
+  requests_.clear();
+  openedDocuments_.clear();
+  previousAsker_ = TSpanFileDialog::SetAsker([](const TSpanFileDialog::Request&) -> std::optional<QString> {
+    qWarning("unexpected file dialog");
+    return std::nullopt;
+  });
+  app()->CreateForms();
+  form_ = app()->FormMain();
+  form_->show();
+  QVERIFY(QTest::qWaitForWindowActive(form_));
+}
+
+void TestTFormMain::cleanup() {
+  TSpanFileDialog::SetAsker(previousAsker_);
+  QCOMPARE(korvastel::DecimalSeparator(), '.');
+}
+
+void TestTFormMain::cleanupTestCase() {
+  SetErrorBoxPresenter(previousPresenter_);
+  SetDocumentOpener(previousOpener_);
+}
+
+// ---- start-up and looks ----------------------------------------------------
+
+void TestTFormMain::showsTheTitleInCaptionAndAboutBeforeAboutWasShown() {
+  QCOMPARE(form_->windowTitle(), QStringLiteral("Korvastel - Расчёт приведённого пролёта"));
+  TFormAbout* about = app()->FormAbout();
+  QVERIFY(!about->isVisible());
+  QCOMPARE(about->LabelProgName()->text(), QStringLiteral("Korvastel"));
+  QCOMPARE(form_->AppDirectory(), QCoreApplication::applicationDirPath() + "/");
+  QVERIFY(results() == QStringList({"", "", ""}));
+}
+
+void TestTFormMain::everyShowPutsTheSeparatorBackToAPoint() {
+  form_->hide();
+  korvastel::SetDecimalSeparator(',');
+  form_->show();
+  QCOMPARE(korvastel::DecimalSeparator(), '.');
+}
+
+void TestTFormMain::isCentredOnTheWholeDesktop() {
+  QRect desktop;
+  for (const QScreen* screen : QGuiApplication::screens()) desktop |= screen->availableGeometry();
+  const QPoint offset = form_->frameGeometry().center() - desktop.center();
+  QVERIFY2(offset.manhattanLength() <= 2,
+           qPrintable(QStringLiteral("off by %1,%2").arg(offset.x()).arg(offset.y())));
+  // a later show keeps the place the window was moved to
+  form_->move(10, 20);
+  form_->hide();
+  form_->show();
+  QCOMPARE(form_->pos(), QPoint(10, 20));
+}
+
+void TestTFormMain::clientAreaHasTheDesignedSize() {
+  const int menuHeight = form_->menuBar()->height();
+  QCOMPARE(form_->width(), 418);
+  QCOMPARE(form_->height(), menuHeight + 520);
+  QWidget* toolbar = control<QWidget>("ToolBar1");
+  QCOMPARE(QRect(toolbar->mapTo(form_, QPoint(0, 0)), toolbar->size()), QRect(0, menuHeight, 418, 32));
+  QCOMPARE(QRect(workPanel()->mapTo(form_, QPoint(0, 0)), workPanel()->size()),
+           QRect(0, menuHeight + 32, 418, 469));
+  QCOMPARE(form_->statusBar()->geometry(), QRect(0, menuHeight + 501, 418, 19));
+}
+
+void TestTFormMain::controlsSitAtTheirPlaces_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QRect>("place");
+  QTest::newRow("left column") << "PanelLeft" << QRect(0, 0, 145, 469);
+  QTest::newRow("PanelProjectName") << "PanelProjectName" << QRect(0, 0, 145, 27);
+  QTest::newRow("Grid") << "Grid" << QRect(0, 27, 145, 442);
+  QTest::newRow("caption 'Число пролётов'") << "PanelCount" << QRect(159, 0, 175, 27);
+  QTest::newRow("LabelCnt") << "LabelCnt" << QRect(342, 1, 54, 25);
+  QTest::newRow("ButCalc") << "ButCalc" << QRect(159, 34, 242, 25);
+  QTest::newRow("caption 'Приведённый пролёт, м'") << "PanelResult" << QRect(159, 77, 242, 27);
+  QTest::newRow("EditResult") << "EditResult" << QRect(159, 112, 242, 24);
+  QTest::newRow("caption 'Сумма введённых пролётов, м'") << "PanelSum" << QRect(159, 152, 242, 27);
+  QTest::newRow("EditSum") << "EditSum" << QRect(159, 187, 242, 24);
+}
+
+void TestTFormMain::controlsSitAtTheirPlaces() {
+  QFETCH(QString, name);
+  QFETCH(QRect, place);
+  QCOMPARE(placeInWorkPanel(control<QWidget>(qPrintable(name))), place);
+}
+
+void TestTFormMain::toolbarButtonsAndSpacersSitAtTheirLefts_data() {
+  QTest::addColumn<QString>("actionName");
+  QTest::addColumn<int>("left");
+  QTest::addColumn<int>("width");
+  QTest::newRow("ActProjectCreate") << "ActProjectCreate" << 4 << 25;
+  QTest::newRow("ActProjectOpen") << "ActProjectOpen" << 29 << 25;
+  QTest::newRow("ActProjectSave") << "ActProjectSave" << 54 << 25;
+  QTest::newRow("first spacer") << "" << 79 << 80;
+  QTest::newRow("ActCalc") << "ActCalc" << 159 << 25;
+  QTest::newRow("second spacer") << "" << 184 << 96;
+  QTest::newRow("ActAbout") << "ActAbout" << 280 << 25;
+  QTest::newRow("ActHelp") << "ActHelp" << 305 << 25;
+  QTest::newRow("third spacer") << "" << 330 << 47;
+  QTest::newRow("ActExit") << "ActExit" << 377 << 25;
+}
+
+void TestTFormMain::toolbarButtonsAndSpacersSitAtTheirLefts() {
+  QFETCH(QString, actionName);
+  QFETCH(int, left);
+  QFETCH(int, width);
+  QWidget* toolbar = control<QWidget>("ToolBar1");
+  QWidget* item = nullptr;
+  if (actionName.isEmpty()) {
+    for (QWidget* child : toolbar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (!qobject_cast<QToolButton*>(child) && child->x() == left) item = child;
+  } else {
+    item = toolButtonFor(action(qPrintable(actionName)));
+  }
+  QVERIFY(item);
+  QCOMPARE(item->geometry(), QRect(left, 2, width, 25));
+  QVERIFY(item->isVisible());
+}
+
+void TestTFormMain::resizingStretchesTheLeftColumnOnly() {
+  const QRect buttonPlace = placeInWorkPanel(butCalc());
+  const QRect sumPlace = placeInWorkPanel(editSum());
+  form_->resize(600, 700);
+  QTRY_COMPARE(form_->statusBar()->width(), 600);
+  const int workHeight = 700 - form_->menuBar()->height() - 32 - 19;
+  QCOMPARE(workPanel()->height(), workHeight);
+  QCOMPARE(placeInWorkPanel(grid()), QRect(0, 27, 145, workHeight - 27));
+  QCOMPARE(control<QWidget>("ToolBar1")->width(), 600);
+  QCOMPARE(placeInWorkPanel(butCalc()), buttonPlace);
+  QCOMPARE(placeInWorkPanel(editSum()), sumPlace);
+}
+
+void TestTFormMain::captionsAndToolbarAreDrawnWithThePaletteGradient() {
+  for (const char* name : {"PanelProjectName", "PanelCount", "PanelResult", "PanelSum", "ToolBar1"}) {
+    QWidget* strip = control<QWidget>(name);
+    const QImage image = strip->grab().toImage();
+    const QPalette palette = strip->palette();
+    const int y = image.height() / 2;
+    // the ends of the gradient are the palette's light and button colours
+    QCOMPARE(image.pixel(0, y), palette.color(QPalette::Light).rgb());
+    const QColor right = image.pixelColor(image.width() - 1, y);
+    const QColor button = palette.color(QPalette::Button);
+    QVERIFY2(qAbs(right.red() - button.red()) <= 2 && qAbs(right.blue() - button.blue()) <= 2, name);
+  }
+  // captions in the highlight colour, the toolbar with a groove along its top
+  for (const char* name : {"PanelProjectName", "PanelResult"}) {
+    auto* caption = control<QLabel>(name);
+    QCOMPARE(caption->foregroundRole(), QPalette::Highlight);
+    QCOMPARE(caption->alignment(), Qt::AlignCenter);
+    QCOMPARE(caption->focusPolicy(), Qt::NoFocus);
+  }
+  QWidget* toolbar = control<QWidget>("ToolBar1");
+  const QImage bar = toolbar->grab().toImage();
+  QCOMPARE(bar.pixel(200, 0), toolbar->palette().color(QPalette::Mid).rgb());
+  QCOMPARE(bar.pixel(200, 1), toolbar->palette().color(QPalette::Light).rgb());
+}
+
+void TestTFormMain::statusBarShowsOneFixedLine() {
+  auto* line = control<QLabel>("StatusLine");
+  const QString text = line->text();
+  QVERIFY(text.startsWith(QStringLiteral("Korvastel")));
+  QVERIFY2(line->fontMetrics().horizontalAdvance(text) <= line->width(), "the line is cut off");
+  // hovering menu items and buttons does not blank it
+  QStatusTipEvent tip(QString{});
+  QCoreApplication::sendEvent(form_, &tip);
+  QVERIFY(line->isVisible());
+  QCOMPARE(form_->statusBar()->currentMessage(), QString());
+  QCOMPARE(line->text(), text);
+}
+
+void TestTFormMain::menuHoldsTheActionsInOrder() {
+  QMenuBar* bar = form_->menuBar();
+  QCOMPARE(bar->objectName(), QStringLiteral("MainMenu1"));
+  QStringList titles;
+  for (QAction* top : bar->actions()) titles << top->text();
+  QCOMPARE(titles, QStringList({"Файл", "Расчёт", "Помощь"}));
+
+  auto items = [&](const char* menuName) {
+    QStringList names;
+    for (QAction* item : control<QMenu>(menuName)->actions())
+      names << (item->isSeparator() ? QStringLiteral("-") : item->objectName());
+    return names;
+  };
+  QCOMPARE(items("N1"),
+           QStringList({"ActProjectCreate", "ActProjectOpen", "ActProjectSave", "-", "ActExit"}));
+  QCOMPARE(items("N3"), QStringList({"ActCalc"}));
+  QCOMPARE(items("N2"), QStringList({"ActAbout", "ActHelp"}));
+}
+
+void TestTFormMain::actionsHaveCaptionsHintsPicturesAndNoShortcuts() {
+  struct Expected {
+    const char* name;
+    const char* caption;
+    const char* category;
+  };
+  const Expected expected[] = {
+      {"ActProjectCreate", "Очистить", "Project"},
+      {"ActProjectOpen", "Открыть файл", "Project"},
+      {"ActProjectSave", "Сохранить файл", "Project"},
+      {"ActExit", "Выход", "Project"},
+      {"ActAbout", "О программе", "Help"},
+      {"ActCalc", "Расчёт", "Calc"},
+      {"ActHelp", "Помощь", "Help"},
+  };
+  for (const Expected& e : expected) {
+    QAction* act = action(e.name);
+    QCOMPARE(act->text(), QString::fromUtf8(e.caption));
+    QCOMPARE(act->toolTip(), QString::fromUtf8(e.caption));
+    QCOMPARE(act->property("category").toString(), QString::fromLatin1(e.category));
+    QVERIFY2(act->shortcuts().isEmpty(), e.name);
+    QVERIFY2(act->isEnabled(), e.name);
+    QVERIFY2(!act->icon().pixmap(16, 16).isNull(), e.name);
+    QVERIFY2(act->isIconVisibleInMenu(), e.name);
+    QToolButton* button = toolButtonFor(act);
+    QVERIFY2(button && button->autoRaise() && button->focusPolicy() == Qt::NoFocus, e.name);
+    QCOMPARE(button->toolTip(), QString::fromUtf8(e.caption));
+    QCOMPARE(button->toolButtonStyle(), Qt::ToolButtonIconOnly);
+  }
+  QCOMPARE(butCalc()->text(), QStringLiteral("Расчёт"));
+  QCOMPARE(butCalc()->toolTip(), QString());
+}
+
+void TestTFormMain::controlsAreNamedForScreenReaders() {
+  auto name = [](QObject* object) {
+    return QAccessible::queryAccessibleInterface(object)->text(QAccessible::Name);
+  };
+  QCOMPARE(name(editResult()), QStringLiteral("Приведённый пролёт, м"));
+  QCOMPARE(name(editSum()), QStringLiteral("Сумма введённых пролётов, м"));
+  QCOMPARE(name(grid()), QStringLiteral("Длина пролёта, м"));
+  QCOMPARE(name(butCalc()), QStringLiteral("Расчёт"));
+  QCOMPARE(name(toolButtonFor(action("ActProjectOpen"))), QStringLiteral("Открыть файл"));
+  QCOMPARE(QAccessible::queryAccessibleInterface(labelCnt())->text(QAccessible::Description),
+           QStringLiteral("Число пролётов"));
+  setRows({"1", "2"});
+  QTest::mouseClick(butCalc(), Qt::LeftButton);
+  QCOMPARE(name(labelCnt()), QStringLiteral("2"));
+}
+
+void TestTFormMain::tabOrderRunsGridButtonResultSum() {
+  grid()->setFocus();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  QCOMPARE(QApplication::focusWidget(), butCalc());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  QCOMPARE(QApplication::focusWidget(), editResult());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  QCOMPARE(QApplication::focusWidget(), editSum());
+}
+
+// ---- commands --------------------------------------------------------------
+
+void TestTFormMain::eachActionRunsFromMenuAndToolbar_data() {
+  QTest::addColumn<QString>("actionName");
+  QTest::addColumn<bool>("fromMenu");
+  for (const char* name : {"ActProjectCreate", "ActProjectOpen", "ActProjectSave", "ActExit", "ActAbout",
+                           "ActCalc", "ActHelp"}) {
+    QTest::addRow("%s from the menu", name) << QString::fromLatin1(name) << true;
+    QTest::addRow("%s from the toolbar", name) << QString::fromLatin1(name) << false;
+  }
+}
+
+void TestTFormMain::eachActionRunsFromMenuAndToolbar() {
+  QFETCH(QString, actionName);
+  QFETCH(bool, fromMenu);
+  answerDialogsWith(std::nullopt);
+  setRows({"100"});
+  editResult()->setText("old");
+  QAction* act = action(qPrintable(actionName));
+
+  if (fromMenu)
+    triggerFromMenu(act);
+  else
+    triggerFromToolbar(act);
+
+  const QString appDirectory = QCoreApplication::applicationDirPath() + "/";
+  if (actionName == "ActProjectCreate") {
+    QCOMPARE(grid()->Cells(0, 0), std::string());
+    QVERIFY(results() == QStringList({"", "", ""}));
+  } else if (actionName == "ActProjectOpen" || actionName == "ActProjectSave") {
+    const bool open = actionName == "ActProjectOpen";
+    QCOMPARE(requests_.size(), 1);
+    QCOMPARE(requests_[0].purpose, open ? TSpanFileDialog::Purpose::Open : TSpanFileDialog::Purpose::Save);
+    QCOMPARE(requests_[0].title,
+             open ? QStringLiteral("Открытие файла") : QStringLiteral("Сохранение файла"));
+    QCOMPARE(requests_[0].owner, form_);
+  } else if (actionName == "ActExit") {
+    QTRY_VERIFY(!form_->isVisible());
+  } else if (actionName == "ActAbout") {
+    QTRY_VERIFY(app()->FormAbout()->isVisible());
+  } else if (actionName == "ActCalc") {
+    QVERIFY(results() == QStringList({"100.00", "100.00", "1"}));
+  } else if (actionName == "ActHelp") {
+    QCOMPARE(openedDocuments_, QList<QUrl>({QUrl::fromLocalFile(appDirectory + "Korvastel.chm")}));
+  }
+  QVERIFY2(boxes_.isEmpty(), qPrintable(boxes_.value(0).text));
+}
+
+void TestTFormMain::butCalcRunsTheCalculation() {
+  setRows({"100", "200", "300"});
+  QTest::mouseClick(butCalc(), Qt::LeftButton);
+  QVERIFY(results() == QStringList({"244.95", "600.00", "3"}));
+  // and from the keyboard, as a focused push button is pressed
+  setRows({"-5"});
+  QTest::keyClick(butCalc(), Qt::Key_Space);
+  QVERIFY(results() == QStringList({"5.00", "-5.00", "1"}));
+}
+
+void TestTFormMain::workedExamplesTypedIntoTheGrid_data() {
+  QTest::addColumn<QStringList>("rows");
+  QTest::addColumn<bool>("lastInEditor");
+  QTest::addColumn<QStringList>("shown");
+  QTest::newRow("100, 200, 300") << QStringList{"100", "200", "300"} << false
+                                 << QStringList{"244.95", "600.00", "3"};
+  QTest::newRow("100, 200, 300 with 300 still in the editor")
+      << QStringList{"100", "200", "300"} << true << QStringList{"244.95", "600.00", "3"};
+  QTest::newRow("70.5, abc, empty, ' 81 ' with ' 81 ' still in the editor")
+      << QStringList{"70.5", "abc", "", " 81 "} << true << QStringList{"76.29", "151.50", "2"};
+  QTest::newRow("-5 alone") << QStringList{"-5"} << false << QStringList{"5.00", "-5.00", "1"};
+}
+
+void TestTFormMain::workedExamplesTypedIntoTheGrid() {
+  QFETCH(QStringList, rows);
+  QFETCH(bool, lastInEditor);
+  QFETCH(QStringList, shown);
+  typeIntoGrid(rows, lastInEditor);
+  const int lastRow = static_cast<int>(rows.size()) - 1;
+  if (lastInEditor) {
+    QVERIFY(grid()->EditorMode());
+    QCOMPARE(grid()->Cells(0, lastRow), std::string());
+  }
+  QTest::mouseClick(butCalc(), Qt::LeftButton);
+  QCOMPARE(grid()->Cells(0, lastRow), rows.last().toStdString());
+  QCOMPARE(results(), shown);
+  QVERIFY(boxes_.isEmpty());
+}
+
+void TestTFormMain::calculationFailuresLeaveTheFieldsAsTheyWere_data() {
+  QTest::addColumn<QStringList>("rows");
+  QTest::addColumn<QString>("message");
+  QTest::newRow("empty grid") << QStringList{} << "Invalid floating point operation.";
+  QTest::newRow("only texts that are no numbers")
+      << QStringList{"abc", "", "1,5"} << "Invalid floating point operation.";
+  QTest::newRow("2, -1, -1: zero sum, cubes not")
+      << QStringList{"2", "-1", "-1"} << "Floating point division by zero.";
+  QTest::newRow("1, -1: zero sum and cubes") << QStringList{"1", "-1"} << "Invalid floating point operation.";
+  QTest::newRow("3, -2, -2: negative ratio")
+      << QStringList{"3", "-2", "-2"} << "Invalid floating point operation.";
+  QTest::newRow("1e103: cubes beyond double") << QStringList{"1e103"} << "Floating point overflow.";
+}
+
+void TestTFormMain::calculationFailuresLeaveTheFieldsAsTheyWere() {
+  QFETCH(QStringList, rows);
+  QFETCH(QString, message);
+  setRows({"100"});
+  QTest::mouseClick(butCalc(), Qt::LeftButton);
+  const QStringList before = results();
+  QVERIFY(before == QStringList({"100.00", "100.00", "1"}));
+
+  setRows(rows);
+  QTest::mouseClick(butCalc(), Qt::LeftButton);  // through the application's event path
+
+  QCOMPARE(boxes_.size(), 1);
+  QCOMPARE(boxes_[0].caption, QStringLiteral("Korvastel"));
+  QCOMPARE(boxes_[0].text, message);
+  QCOMPARE(results(), before);
+  // the program goes on: the next calculation works
+  boxes_.clear();
+  setRows({"10"});
+  triggerFromToolbar(action("ActCalc"));
+  QVERIFY(results() == QStringList({"10.00", "10.00", "1"}));
+}
+
+void TestTFormMain::editingRecountsButLeavesTheResults() {
+  setRows({"100"});
+  QTest::mouseClick(butCalc(), Qt::LeftButton);
+  editSum()->setText("typed by the user");
+  grid()->setFocus();
+  QTest::keyClick(grid(), Qt::Key_Down);  // to row 1
+  typeKeys("200");
+  // a move by keyboard recounts while the cell just left still holds its old text
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  QCOMPARE(grid()->Cells(0, 1), std::string("200"));
+  QCOMPARE(labelCnt()->text(), QStringLiteral("1"));
+  typeKeys("300");
+  // leaving the grid commits first and then recounts
+  editResult()->setFocus();
+  QCOMPARE(labelCnt()->text(), QStringLiteral("3"));
+  QCOMPARE(editResult()->text(), QStringLiteral("100.00"));
+  QCOMPARE(editSum()->text(), QStringLiteral("typed by the user"));
+}
+
+void TestTFormMain::clearEmptiesEverythingAndAMoveShowsZero() {
+  setRows({"100", "200"});
+  grid()->SetCells(0, 3999, "5");
+  QTest::mouseClick(butCalc(), Qt::LeftButton);
+  QVERIFY(results() == QStringList({"173.21", "305.00", "3"}) || results()[2] == "3");
+  grid()->setFocus();
+  QTest::keyClick(grid(), Qt::Key_Down);
+  QTest::keyClick(grid(), Qt::Key_Down);
+  const int rowBefore = grid()->Row();
+
+  triggerFromToolbar(action("ActProjectCreate"));
+
+  for (int row = 0; row < grid()->RowCount(); ++row)
+    if (!grid()->Cells(0, row).empty()) QFAIL(qPrintable(QStringLiteral("row %1 not emptied").arg(row)));
+  QVERIFY(results() == QStringList({"", "", ""}));  // nothing, not "0"
+  QCOMPARE(grid()->Row(), rowBefore);
+  QTest::keyClick(grid(), Qt::Key_Up);
+  QCOMPARE(labelCnt()->text(), QStringLiteral("0"));
+}
+
+void TestTFormMain::clearReloadsAnOpenEditor() {
+  setRows({"100"});
+  grid()->setFocus();
+  typeKeys("55");
+  QVERIFY(grid()->EditorMode());
+  triggerFromToolbar(action("ActProjectCreate"));  // the toolbar leaves the editor open
+  QVERIFY(grid()->EditorMode());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  QCOMPARE(grid()->Cells(0, 0), std::string());
+}
+
+// ---- files -----------------------------------------------------------------
+
+void TestTFormMain::openFillsRowsFromTheTopAndRecounts() {
+  const QString path = dir_.filePath("three.txt");
+  WriteBytes(path, "100\r\nabc\r\n300\r\n");
+  setRows(QStringList(10, QStringLiteral("9")));
+  editResult()->setText("kept");
+  answerDialogsWith(path);
+
+  triggerFromToolbar(action("ActProjectOpen"));
+
+  QVERIFY(boxes_.isEmpty());
+  QCOMPARE(grid()->Cells(0, 0), std::string("100"));
+  QCOMPARE(grid()->Cells(0, 1), std::string("abc"));
+  QCOMPARE(grid()->Cells(0, 2), std::string("300"));
+  for (int row = 3; row < 10; ++row) QCOMPARE(grid()->Cells(0, row), std::string("9"));
+  QCOMPARE(labelCnt()->text(), QStringLiteral("9"));
+  QCOMPARE(editResult()->text(), QStringLiteral("kept"));
+  QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+void TestTFormMain::openOfAMissingFileShowsFileNotFound() {
+  setRows({"7"});
+  labelCnt()->setText("1");
+  answerDialogsWith(dir_.filePath("no such file.txt"));
+  triggerFromMenu(action("ActProjectOpen"));
+  QCOMPARE(boxes_.size(), 1);
+  QCOMPARE(boxes_[0].caption, QStringLiteral("Korvastel"));
+  QCOMPARE(boxes_[0].text, QStringLiteral("File not found."));
+  QCOMPARE(grid()->Cells(0, 0), std::string("7"));
+  QCOMPARE(labelCnt()->text(), QStringLiteral("1"));
+  QVERIFY(QApplication::overrideCursor() == nullptr);  // the busy cursor went with the error
+  // the menu that started the failed command still works
+  triggerFromMenu(action("ActCalc"));
+  QCOMPARE(editResult()->text(), QStringLiteral("7.00"));
+  triggerFromMenu(action("ActProjectCreate"));
+  QCOMPARE(editResult()->text(), QString());
+}
+
+void TestTFormMain::cancelledDialogsChangeNothing() {
+  const QString before = dir_.filePath("cancelled.txt");
+  setRows({"100"});
+  answerDialogsWith(std::nullopt);
+  triggerFromToolbar(action("ActProjectOpen"));
+  triggerFromToolbar(action("ActProjectSave"));
+  QCOMPARE(requests_.size(), 2);
+  QVERIFY(boxes_.isEmpty());
+  QCOMPARE(grid()->Cells(0, 0), std::string("100"));
+  QCOMPARE(labelCnt()->text(), QString());
+  QVERIFY(QDir(dir_.path()).entryList(QDir::Files).filter("cancelled").isEmpty());
+}
+
+void TestTFormMain::eachDialogStartsWithTheNameLastChosenInIt() {
+  const QString first = dir_.filePath("first.txt");
+  const QString second = dir_.filePath("second.txt");
+  WriteBytes(first, "1\r\n");
+  WriteBytes(second, "2\r\n");
+  answerDialogsWith(first);
+  triggerFromToolbar(action("ActProjectOpen"));
+  answerDialogsWith(second);
+  triggerFromToolbar(action("ActProjectOpen"));
+  answerDialogsWith(std::nullopt);
+  triggerFromToolbar(action("ActProjectOpen"));  // a cancel keeps the last name
+  triggerFromToolbar(action("ActProjectOpen"));
+  triggerFromToolbar(action("ActProjectSave"));
+
+  QCOMPARE(requests_.size(), 5);
+  QCOMPARE(requests_[0].initialName, QString());
+  QCOMPARE(requests_[1].initialName, first);
+  QCOMPARE(requests_[2].initialName, second);
+  QCOMPARE(requests_[3].initialName, second);
+  QCOMPARE(requests_[4].initialName, QString());  // the save dialog keeps its own name
+}
+
+void TestTFormMain::saveWritesTheValidRowsAsTyped() {
+  const QString path = dir_.filePath("saved.txt");
+  WriteBytes(path, "old contents that are longer\r\n");
+  setRows({"abc", "", "7.25", "12", " 5 "});
+  answerDialogsWith(path);
+  triggerFromMenu(action("ActProjectSave"));
+  QVERIFY(boxes_.isEmpty());
+  QCOMPARE(ReadBytes(path), QByteArray("7.25\r\n12\r\n 5 \r\n"));
+  QCOMPARE(grid()->Cells(0, 0), std::string("abc"));
+  QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+void TestTFormMain::saveFromTheToolbarLeavesAnOpenEditAlone() {
+  const QString path = dir_.filePath("open-edit.txt");
+  typeIntoGrid({"100", "200"}, true);
+  answerDialogsWith(path);
+  triggerFromToolbar(action("ActProjectSave"));
+  QCOMPARE(ReadBytes(path), QByteArray("100\r\n"));
+  QVERIFY(grid()->EditorMode());
+}
+
+void TestTFormMain::failedSaveLeavesTheOldFile() {
+  // a file-size limit makes the write fail part-way, even for root
+  const QString path = dir_.filePath("limited.txt");
+  WriteBytes(path, "old\r\n");
+  QStringList rows;
+  for (int i = 0; i < 100; ++i) rows << QStringLiteral("1234567.%1").arg(i);
+  setRows(rows);
+  answerDialogsWith(path);
+
+  rlimit previous{};
+  getrlimit(RLIMIT_FSIZE, &previous);
+  rlimit limited = previous;
+  limited.rlim_cur = 64;
+  const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &limited);
+  triggerFromToolbar(action("ActProjectSave"));
+  setrlimit(RLIMIT_FSIZE, &previous);
+  signal(SIGXFSZ, previousHandler);
+
+  QCOMPARE(boxes_.size(), 1);
+  QCOMPARE(boxes_[0].caption, QStringLiteral("Korvastel"));
+  QCOMPARE(boxes_[0].text, QStringLiteral("I/O error %1.").arg(EFBIG));
+  QCOMPARE(ReadBytes(path), QByteArray("old\r\n"));
+  QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+void TestTFormMain::openDialogAcceptsANameThatDoesNotExist() {
+  const QString missing = dir_.filePath("typed but missing.txt");
+  QFileDialog dialog;
+  TSpanFileDialog::Configure(dialog, TSpanFileDialog::Purpose::Open, QString());
+  dialog.setDirectory(dir_.path());
+  dialog.show();
+  QVERIFY(QTest::qWaitForWindowActive(&dialog));
+  auto* nameEdit = dialog.findChild<QLineEdit*>("fileNameEdit");
+  QVERIFY(nameEdit);
+  QTest::keyClicks(nameEdit, "typed but missing.txt");
+  QTest::keyClick(nameEdit, Qt::Key_Return);
+  QCOMPARE(dialog.result(), int(QDialog::Accepted));
+  QCOMPARE(dialog.selectedFiles(), QStringList({missing}));
+}
+
+void TestTFormMain::saveDialogAddsTxtAndAsksNoOverwriteQuestion() {
+  // a question box would block accept(): close whatever modal window appears
+  QTimer guard;
+  connect(&guard, &QTimer::timeout, [] {
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+  });
+  guard.start(500);
+  const QString existing = dir_.filePath("existing.txt");
+  WriteBytes(existing, "x\r\n");
+  {
+    QFileDialog dialog;
+    TSpanFileDialog::Configure(dialog, TSpanFileDialog::Purpose::Save, existing);
+    dialog.show();
+    static_cast<QDialog&>(dialog).accept();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.selectedFiles(), QStringList({existing}));
+  }
+  {
+    QFileDialog dialog;
+    TSpanFileDialog::Configure(dialog, TSpanFileDialog::Purpose::Save, dir_.filePath("spans"));
+    dialog.show();
+    static_cast<QDialog&>(dialog).accept();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.selectedFiles(), QStringList({dir_.filePath("spans.txt")}));
+  }
+}
+
+// ---- About, help, exit -----------------------------------------------------
+
+void TestTFormMain::aboutIsShownOnceAndBroughtToTheFront() {
+  TFormAbout* about = app()->FormAbout();
+  triggerFromToolbar(action("ActAbout"));
+  QTRY_VERIFY(about->isVisible());
+  form_->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(form_));
+  triggerFromToolbar(action("ActAbout"));
+  QTRY_VERIFY(about->isActiveWindow());
+  const QWidgetList windows = QApplication::topLevelWidgets();
+  QCOMPARE(std::count_if(windows.begin(), windows.end(),
+                         [](QWidget* w) { return qobject_cast<TFormAbout*>(w) && w->isVisible(); }),
+           1);
+  // the main window stays usable meanwhile
+  setRows({"100"});
+  triggerFromToolbar(action("ActCalc"));
+  QCOMPARE(editResult()->text(), QStringLiteral("100.00"));
+}
+
+void TestTFormMain::helpHandsTheHelpFileToTheDesktop() {
+  triggerFromToolbar(action("ActHelp"));
+  QCOMPARE(openedDocuments_.size(), 1);
+  QCOMPARE(openedDocuments_[0].toLocalFile(), QCoreApplication::applicationDirPath() + "/Korvastel.chm");
+  QVERIFY(boxes_.isEmpty());  // no viewer, no message
+  QVERIFY(form_->isVisible());
+}
+
+void TestTFormMain::exitClosesWithoutAsking() {
+  setRows({"100"});
+  triggerFromToolbar(action("ActExit"));
+  QTRY_VERIFY(!form_->isVisible());
+  QVERIFY(boxes_.isEmpty());
+  QVERIFY(QApplication::activeModalWidget() == nullptr);
+}
+
+int main(int argc, char** argv) {
+  TApplication application(argc, argv);
+  // the tests close the main window and carry on
+  application.setQuitOnLastWindowClosed(false);
+  TestTFormMain test;
+  QTEST_SET_MAIN_SOURCE_PATH
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_tformmain.moc"

@@ -1,0 +1,7 @@
+#include "ui/TBusyCursor.h"
+
+#include <QApplication>
+
+TBusyCursor::TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+
+TBusyCursor::~TBusyCursor() { QApplication::restoreOverrideCursor(); }
