@@ -41,8 +41,8 @@ inline void WriteBytes(const QString& path, const QByteArray& bytes) {
 
 class FormMainHarness {
  protected:
-  // From initTestCase() and cleanupTestCase(): every error box is recorded
-  // in boxes_ instead of being shown.
+  // From the fixture (initTestCase() or init(), and their partners): every
+  // error box meanwhile is recorded in boxes_ instead of being shown.
   void startRecordingBoxes() {
     previousPresenter_ = SetErrorBoxPresenter([this](const QString& caption, const QString& text) {
       boxes_.append({caption, text});
