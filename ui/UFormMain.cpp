@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
@@ -100,13 +101,13 @@ void TFormMain::createActions() {
   ActCalc = createAction("ActCalc", QStringLiteral("Расчёт"), "Calc", "calc");
   ActHelp = createAction("ActHelp", QStringLiteral("Помощь"), "Help", "help");
 
-  connect(ActProjectCreate, &QAction::triggered, this, Guarded(&TFormMain::ActClear));
-  connect(ActProjectOpen, &QAction::triggered, this, Guarded(&TFormMain::ActProjectOpenExecute));
-  connect(ActProjectSave, &QAction::triggered, this, Guarded(&TFormMain::ActProjectSaveExecute));
-  connect(ActExit, &QAction::triggered, this, Guarded(&TFormMain::ActExitExecute));
-  connect(ActAbout, &QAction::triggered, this, Guarded(&TFormMain::ActAboutExecute));
-  connect(ActCalc, &QAction::triggered, this, Guarded(&TFormMain::ActCalcExecute));
-  connect(ActHelp, &QAction::triggered, this, Guarded(&TFormMain::ActHelpExecute));
+  connect(ActProjectCreate, &QAction::triggered, this, Command(&TFormMain::ActClear));
+  connect(ActProjectOpen, &QAction::triggered, this, Command(&TFormMain::ActProjectOpenExecute));
+  connect(ActProjectSave, &QAction::triggered, this, Command(&TFormMain::ActProjectSaveExecute));
+  connect(ActExit, &QAction::triggered, this, Command(&TFormMain::ActExitExecute));
+  connect(ActAbout, &QAction::triggered, this, Command(&TFormMain::ActAboutExecute));
+  connect(ActCalc, &QAction::triggered, this, Command(&TFormMain::ActCalcExecute));
+  connect(ActHelp, &QAction::triggered, this, Command(&TFormMain::ActHelpExecute));
 }
 
 void TFormMain::createMenus() {
@@ -261,7 +262,30 @@ void TFormMain::createTabOrder() {
   QWidget::setTabOrder(EditResult, EditSum);
 }
 
-std::function<void()> TFormMain::Guarded(void (TFormMain::*handler)()) {
+std::function<void()> TFormMain::Command(Handler handler) {
+  return [this, handler] { RunCommand(handler); };
+}
+
+void TFormMain::RunCommand(Handler handler) {
+  // A command asked for while another runs (a screen reader pressing a button
+  // while a file dialog is open, or while the busy cursor lets the loop turn)
+  // waits until that one has finished: no command ever starts inside another.
+  if (commandRunning_) {
+    waitingCommands_.push_back(handler);
+    return;
+  }
+  for (;;) {
+    RunGuarded([this, handler] {
+      const QScopedValueRollback running(commandRunning_, true);
+      (this->*handler)();
+    });
+    if (waitingCommands_.empty()) return;
+    handler = waitingCommands_.front();
+    waitingCommands_.pop_front();
+  }
+}
+
+std::function<void()> TFormMain::Guarded(Handler handler) {
   return [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); };
 }
 

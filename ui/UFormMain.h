@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -58,8 +59,13 @@ class TFormMain : public QMainWindow {
   void createTabOrder();
   QAction* createAction(const char* name, const QString& caption, const char* category, const char* icon);
   void LinkButtonToAction(QPushButton* button, QAction* action);
+  using Handler = void (TFormMain::*)();
+  // An action's handler as Qt may call it: one command at a time, its
+  // failure to the error report.
+  std::function<void()> Command(Handler handler);
+  void RunCommand(Handler handler);
   // A handler as Qt may call it: its failure goes to the error report.
-  std::function<void()> Guarded(void (TFormMain::*handler)());
+  std::function<void()> Guarded(Handler handler);
   void RunGuarded(const std::function<void()>& work);
 
   void FormShow();
@@ -102,4 +108,6 @@ class TFormMain : public QMainWindow {
   TFormAbout* FormAbout = nullptr;
   QString appDirectory_;
   bool placed_ = false;
+  bool commandRunning_ = false;
+  std::deque<Handler> waitingCommands_;
 };

@@ -9,6 +9,7 @@
 #include <QtTest>
 #include <stdexcept>
 
+#include "FormMainHarness.h"
 #include "app/ErrorReport.h"
 #include "app/RegionalSeparator.h"
 #include "app/TApplication.h"
@@ -16,11 +17,6 @@
 #include "ui/FailureReport.h"
 
 namespace {
-
-struct ShownBox {
-  QString caption;
-  QString text;
-};
 
 // An object whose events fail the way an event handler can.
 class Thrower : public QObject {
@@ -36,7 +32,7 @@ class Thrower : public QObject {
 
 }  // namespace
 
-class TestTApplication : public QObject {
+class TestTApplication : public QObject, private FormMainHarness {
   Q_OBJECT
 
  private slots:
@@ -65,22 +61,16 @@ class TestTApplication : public QObject {
   void loadsQtsRussianTexts();
 
  private:
-  TApplication* app() { return static_cast<TApplication*>(qApp); }
   void deliverFailure(std::function<void()> fail);
-
-  QList<ShownBox> boxes_;
-  ErrorBoxPresenter previousPresenter_;
 };
 
 void TestTApplication::init() {
   boxes_.clear();
-  previousPresenter_ = SetErrorBoxPresenter([this](const QString& caption, const QString& text) {
-    boxes_.append({caption, text});
-  });
+  startRecordingBoxes();
 }
 
 void TestTApplication::cleanup() {
-  SetErrorBoxPresenter(previousPresenter_);
+  stopRecordingBoxes();
   korvastel::SetDecimalSeparator('.');
   QCOMPARE(korvastel::DecimalSeparator(), '.');
 }
