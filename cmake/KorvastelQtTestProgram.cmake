@@ -1,0 +1,12 @@
+# A QtTest program over the windows: one source, linked against the ui library
+# and, where it exists, the application shell the windows run in.
+function(korvastel_add_qt_test_program source)
+  get_filename_component(name ${source} NAME_WE)
+  add_executable(${name} ${source})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE korvastel::ui Qt6::Test)
+  if(TARGET korvastel_shell)
+    target_link_libraries(${name} PRIVATE korvastel::shell)
+  endif()
+  set(korvastel_qt_test_program ${name} PARENT_SCOPE)
+endfunction()
