@@ -25,9 +25,6 @@ namespace {
 // flat whatever the length of the file.
 constexpr std::size_t MaxReadBlockSize = std::size_t{1} << 20;
 constexpr std::size_t MinReadBlockSize = std::size_t{4} << 10;
-// The old bytes of a file written in place are held in memory until the new
-// ones are safely on the disk; a larger file is refused, not risked.
-constexpr std::uint64_t MaxInPlaceSize = std::uint64_t{64} << 20;
 
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -137,7 +134,7 @@ bool TryReplacing(const SaveTarget& target, std::string_view content) {
 
 std::string ReadOldBytes(WindowsFile& file) {
   const std::uint64_t size = FileSize(file);
-  if (size > MaxInPlaceSize) ThrowWindowsError(ERROR_FILE_TOO_LARGE);
+  if (detail::TooLargeToSaveInPlace(size)) ThrowWindowsError(detail::InPlaceSaveTooLargeError);
   std::string bytes(static_cast<std::size_t>(size), '\0');
   std::size_t have = 0;
   for (;;) {
@@ -148,7 +145,7 @@ std::string ReadOldBytes(WindowsFile& file) {
       ThrowWindowsError(error);
     if (got == 0) break;
     have += got;
-    if (have > MaxInPlaceSize) ThrowWindowsError(ERROR_FILE_TOO_LARGE);
+    if (detail::TooLargeToSaveInPlace(have)) ThrowWindowsError(detail::InPlaceSaveTooLargeError);
   }
   bytes.resize(have);
   return bytes;

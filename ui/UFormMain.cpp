@@ -46,8 +46,16 @@ QFont WindowFont() {
 
 QString FromCore(const std::string& text) { return QString::fromStdString(text); }
 
-// The name as the file system spells it.
-std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+// The name as the core takes it: the file system's own bytes on Linux, UTF-8
+// on Windows (where the core hands it to the wide API, so that any name works
+// whatever the ANSI code page).
+std::string LocalPath(const QString& path) {
+#if defined(Q_OS_WIN)
+  return path.toStdString();
+#else
+  return QFile::encodeName(path).toStdString();
+#endif
+}
 
 }  // namespace
 
