@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/WindowsFileCalls.h"
+
 namespace korvastel {
 
 namespace {
@@ -22,7 +24,7 @@ WindowsFile::WindowsFile() noexcept : handle_(INVALID_HANDLE_VALUE), error_(0) {
 
 WindowsFile::WindowsFile(const std::wstring& path, unsigned long access, unsigned long share,
                          unsigned long disposition, unsigned long flags) noexcept
-    : handle_(CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr)),
+    : handle_(detail::WindowsCalls().createFile(path.c_str(), access, share, disposition, flags)),
       error_(handle_ == INVALID_HANDLE_VALUE ? GetLastError() : 0) {}
 
 WindowsFile::WindowsFile(WindowsFile&& other) noexcept
@@ -57,8 +59,8 @@ unsigned long WindowsFile::ReadSome(char* buffer, std::size_t size, std::size_t&
 unsigned long WindowsFile::WriteAll(std::string_view data) noexcept {
   while (!data.empty()) {
     DWORD written = 0;
-    if (!WriteFile(handle_, data.data(), static_cast<DWORD>(std::min(data.size(), MaxTransfer)), &written,
-                   nullptr))
+    if (!detail::WindowsCalls().writeFile(handle_, data.data(),
+                                          static_cast<DWORD>(std::min(data.size(), MaxTransfer)), &written))
       return GetLastError();
     // a write that takes nothing would loop forever; the disk is full
     if (written == 0) return ERROR_DISK_FULL;
@@ -75,10 +77,12 @@ unsigned long WindowsFile::SeekTo(std::uint64_t position) noexcept {
 
 unsigned long WindowsFile::SetLength(std::uint64_t length) noexcept {
   if (const unsigned long error = SeekTo(length); error != 0) return error;
-  return SetEndOfFile(handle_) ? 0 : GetLastError();
+  return detail::WindowsCalls().setEndOfFile(handle_) ? 0 : GetLastError();
 }
 
-unsigned long WindowsFile::Flush() noexcept { return FlushFileBuffers(handle_) ? 0 : GetLastError(); }
+unsigned long WindowsFile::Flush() noexcept {
+  return detail::WindowsCalls().flushFileBuffers(handle_) ? 0 : GetLastError();
+}
 
 void WindowsFile::Close() noexcept {
   // CloseHandle reports no write errors; those came from WriteFile and FlushFileBuffers

@@ -65,6 +65,17 @@ bool NamesADevice(std::wstring_view full) {
   return !IsDriveRoot(rest) && !StartsWith(rest, L"UNC\\");
 }
 
+// A ':' past the drive would save into a named stream of another file ("a:b.txt"
+// is the stream "b.txt" of a file "a"); Windows allows none in a name.
+bool HasColonInNames(std::wstring_view full) {
+  std::size_t root = 0;
+  if (IsDriveRoot(full))
+    root = 2;
+  else if ((StartsWith(full, L"\\\\.\\") || StartsWith(full, L"\\\\?\\")) && IsDriveRoot(full.substr(4)))
+    root = 6;
+  return full.find(L':', root) != std::wstring_view::npos;
+}
+
 }  // namespace
 
 std::wstring FullWindowsPath(const std::string& path) {
@@ -72,7 +83,7 @@ std::wstring FullWindowsPath(const std::string& path) {
   // a NUL would end the name early and name another file
   if (path.find('\0') != std::string::npos) ThrowWindowsError(ERROR_INVALID_NAME);
   std::wstring full = FullPathOf(Utf16(path));
-  if (NamesADevice(full)) ThrowWindowsError(ERROR_INVALID_NAME);
+  if (NamesADevice(full) || HasColonInNames(full)) ThrowWindowsError(ERROR_INVALID_NAME);
   return full;
 }
 

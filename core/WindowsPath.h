@@ -13,7 +13,8 @@ namespace korvastel {
 // UTF-16 path of the wide API, in the system's own spelling: '/' becomes '\',
 // "." and ".." are resolved against the current folder, trailing dots and
 // blanks go. Throws EInOutError: 3 for an empty path, 123 (ERROR_INVALID_NAME)
-// for a path that is not valid UTF-8, holds a NUL, or names a device rather
+// for a path that is not valid UTF-8, holds a NUL or a ':' past the drive (a
+// named stream), or names a device rather
 // than a file, be it a reserved name with or without an extension (CON, NUL,
 // COM1, LPT1, "nul.txt") or a path of the device namespace ("\\.\NUL",
 // "\\?\PhysicalDrive0"). "\\?\C:\..." and "\\?\UNC\..." name files and pass.

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "core/WindowsError.h"
+#include "core/WindowsFileCalls.h"
 #include "core/WindowsPath.h"
 
 namespace korvastel {
@@ -48,7 +49,8 @@ std::wstring FreeNameBeside(const std::wstring& target) {
 bool SetDeletePending(void* handle, bool pending) {
   FILE_DISPOSITION_INFO disposition{};
   disposition.DeleteFile = pending ? TRUE : FALSE;
-  return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+  return detail::WindowsCalls().setFileInformation(handle, FileDispositionInfo, &disposition,
+                                                   sizeof disposition) != 0;
 }
 
 }  // namespace
@@ -84,7 +86,8 @@ void WindowsReplacementFile::TakeOverAttributes(unsigned long attributes) {
                          FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   FILE_BASIC_INFO info{};  // times of 0 stay as they are
   info.FileAttributes = (attributes & Kept) != 0 ? attributes & Kept : FILE_ATTRIBUTE_NORMAL;
-  if (!SetFileInformationByHandle(file_.Get(), FileBasicInfo, &info, sizeof info)) ThrowLastWindowsError();
+  if (!detail::WindowsCalls().setFileInformation(file_.Get(), FileBasicInfo, &info, sizeof info))
+    ThrowLastWindowsError();
 }
 
 void WindowsReplacementFile::Write(std::string_view content) {
@@ -104,8 +107,8 @@ void WindowsReplacementFile::CommitAsNewFile() {
   CloseForCommit();
   // without MOVEFILE_REPLACE_EXISTING: a file made meanwhile under that name
   // is not overwritten unasked
-  if (!MoveFileExW(ExtendedLengthPath(temporary_).c_str(), ExtendedLengthPath(target_).c_str(),
-                   MOVEFILE_WRITE_THROUGH))
+  if (!detail::WindowsCalls().moveFile(ExtendedLengthPath(temporary_).c_str(),
+                                       ExtendedLengthPath(target_).c_str(), MOVEFILE_WRITE_THROUGH))
     ThrowLastWindowsError();
   committed_ = true;
 }
@@ -117,15 +120,16 @@ bool WindowsReplacementFile::CommitOverExisting() {
   const std::wstring backup = FreeNameBeside(target_);
   const std::wstring target = ExtendedLengthPath(target_);
   const std::wstring backupPath = ExtendedLengthPath(backup);
-  if (ReplaceFileW(target.c_str(), ExtendedLengthPath(temporary_).c_str(), backupPath.c_str(), 0, nullptr,
-                   nullptr)) {
+  if (detail::WindowsCalls().replaceFile(target.c_str(), ExtendedLengthPath(temporary_).c_str(),
+                                         backupPath.c_str())) {
     committed_ = true;
     // the old content, no longer needed
     DeleteFileW(backupPath.c_str());
     return true;
   }
   const DWORD error = GetLastError();
-  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 && !MoveFileExW(backupPath.c_str(), target.c_str(), 0))
+  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 &&
+      !detail::WindowsCalls().moveFile(backupPath.c_str(), target.c_str(), 0))
     ThrowWindowsError(error);  // the old bytes are kept under the backup name
   return false;
 }
