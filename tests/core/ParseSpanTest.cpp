@@ -57,10 +57,17 @@ class SeparatorScope {
 // back so that only the parser's effect on it is checked.
 class OwnArithmeticScope {
  public:
-  OwnArithmeticScope() { std::fegetenv(&saved_); }
-  ~OwnArithmeticScope() { std::fesetenv(&saved_); }
+  OwnArithmeticScope() : flags_(std::fetestexcept(FE_ALL_EXCEPT)) { std::fegetenv(&saved_); }
+  ~OwnArithmeticScope() {
+    // the flags raised meanwhile go too: MinGW's fesetenv leaves the SSE unit's
+    // as they are (and its strtold raises inexact there)
+    const int raised = std::fetestexcept(FE_ALL_EXCEPT) & ~flags_;
+    std::fesetenv(&saved_);
+    std::feclearexcept(raised);
+  }
 
  private:
+  int flags_;
   std::fenv_t saved_;
 };
 
