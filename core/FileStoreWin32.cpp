@@ -119,15 +119,15 @@ void SaveNewFile(const std::wstring& path, std::string_view content) {
 }
 
 // True once the file is replaced; false where it cannot be replaced and is as
-// it was: its folder takes no new file from this user, or the system would not
-// carry the old file's attributes, ACL or streams over.
+// it was: its folder takes no new file from this user, or the new file cannot
+// be given the old one's attributes, ACL or streams.
 bool TryReplacing(const SaveTarget& target, std::string_view content) {
   WindowsReplacementFile replacement(target.path);
   if (const unsigned long error = replacement.Create(); error != 0) {
     if (error == ERROR_ACCESS_DENIED) return false;
     ThrowWindowsError(error);
   }
-  replacement.TakeOverAttributes(target.attributes);
+  if (!replacement.TakeOverAttributes(target.attributes)) return false;
   replacement.Write(content);
   return replacement.CommitOverExisting();
 }

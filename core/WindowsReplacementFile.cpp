@@ -81,13 +81,12 @@ unsigned long WindowsReplacementFile::Create() noexcept {
   return ERROR_FILE_EXISTS;
 }
 
-void WindowsReplacementFile::TakeOverAttributes(unsigned long attributes) {
+bool WindowsReplacementFile::TakeOverAttributes(unsigned long attributes) noexcept {
   constexpr DWORD Kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                          FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   FILE_BASIC_INFO info{};  // times of 0 stay as they are
   info.FileAttributes = (attributes & Kept) != 0 ? attributes & Kept : FILE_ATTRIBUTE_NORMAL;
-  if (!detail::WindowsCalls().setFileInformation(file_.Get(), FileBasicInfo, &info, sizeof info))
-    ThrowLastWindowsError();
+  return detail::WindowsCalls().setFileInformation(file_.Get(), FileBasicInfo, &info, sizeof info) != 0;
 }
 
 void WindowsReplacementFile::Write(std::string_view content) {

@@ -29,8 +29,8 @@ class WindowsReplacementFile {
   unsigned long Create() noexcept;
   // Gives the new file the attributes of the file it replaces (hidden,
   // system, archive, not indexed), as ReplaceFileW does where the system
-  // implements it fully.
-  void TakeOverAttributes(unsigned long attributes);
+  // implements it fully: false where the file system refuses them.
+  bool TakeOverAttributes(unsigned long attributes) noexcept;
   // Writes the whole content and flushes it to the disk. Throws EInOutError.
   void Write(std::string_view content);
   // Gives the content the target's name, where no file has it yet. Throws
