@@ -120,8 +120,9 @@ SaveTarget ResolveSaveTarget(std::string path) {
   ThrowInOutError(ELOOP, path);
 }
 
-// A rename would sidestep the file's own permissions: the folder's decide
-// whether it may be replaced, so the file's are asked first.
+// A rename would sidestep the file's own permissions (the folder's decide
+// whether it may be replaced), so the file's are asked first, whichever way
+// it is then saved.
 void RequireWriteAccess(const std::string& path) {
   if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) ThrowInOutError(errno, path);
 }
