@@ -28,7 +28,7 @@ std::wstring RandomSuffix() {
   return suffix;
 }
 
-// A hidden-style name beside the target, as the POSIX layer uses.
+// A name beside the target that starts with '.', like the POSIX layer's.
 std::wstring NameBeside(const std::wstring& target) {
   return WindowsFolderPrefix(target) + L"." +
          std::wstring(WindowsFileName(target).substr(0, KeptNameLength)) + L"." + RandomSuffix();
@@ -114,8 +114,8 @@ void WindowsReplacementFile::CommitAsNewFile() {
 
 bool WindowsReplacementFile::CommitOverExisting() {
   CloseForCommit();
-  // With a backup name ReplaceFileW never leaves the target's name empty: the
-  // old file is either still in place or under the backup name.
+  // With a backup name ReplaceFileW never loses the old file: on failure it is
+  // still in place or under the backup name, from where it is put back.
   const std::wstring backup = FreeNameBeside(target_);
   const std::wstring target = ExtendedLengthPath(target_);
   const std::wstring backupPath = ExtendedLengthPath(backup);
@@ -127,10 +127,15 @@ bool WindowsReplacementFile::CommitOverExisting() {
     return true;
   }
   const DWORD error = GetLastError();
-  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 &&
-      !detail::WindowsCalls().moveFile(backupPath.c_str(), target.c_str(), 0))
+  if (error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) return false;  // the old file is in place
+  // The old file went to the backup name and the new one did not follow: the
+  // old one goes back; failing that, the new one takes the name after all.
+  if (detail::WindowsCalls().moveFile(backupPath.c_str(), target.c_str(), 0)) return false;
+  if (!detail::WindowsCalls().moveFile(ExtendedLengthPath(temporary_).c_str(), target.c_str(), 0))
     ThrowWindowsError(error);  // the old bytes are kept under the backup name
-  return false;
+  committed_ = true;
+  DeleteFileW(backupPath.c_str());
+  return true;
 }
 
 }  // namespace korvastel
