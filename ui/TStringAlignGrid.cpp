@@ -441,7 +441,9 @@ void TStringAlignGrid::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const int row = RowAt(event->position().toPoint());
   if (row < 0) return;
-  if (row == row_ && !editorMode_) {
+  // the edited row's grid line, beside the editor: nothing moves, the edit goes on
+  if (row == row_ && editorMode_) return;
+  if (row == row_) {
     // a click on the current cell collapses a range to it and edits it
     if (anchor_ != row_) {
       anchor_ = row_;

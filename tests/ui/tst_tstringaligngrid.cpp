@@ -357,6 +357,8 @@ void TestGrid::editStartAndEnd_data() {
   QTest::newRow("'12', below the last row, '3', Enter")
       << "" << QStringList{"=12", "ScrollToEnd", "PressBelowTheRows", "=3", "Enter"} << "123" << 0 << closed
       << QStringList{};
+  QTest::newRow("'12', press on its own row beside the editor, '3', Enter")
+      << "" << QStringList{"=12", "Click:0", "=3", "Enter"} << "123" << 0 << closed << QStringList{};
   QTest::newRow("'12', right click on row 3, '3', Enter")
       << "" << QStringList{"=12", "RightClick:3", "=3", "Enter"} << "123" << 0 << closed << QStringList{};
   QTest::newRow("'12', middle click on row 3, '3', Enter")
