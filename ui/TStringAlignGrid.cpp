@@ -526,10 +526,11 @@ void TStringAlignGrid::HideEditor() {
   editorMode_ = false;
   editorRow_ = -1;
   typedOver_ = false;
+  // the text goes first: a line edit losing the focus walks all of its text
+  editor_->Unload();
   // the focus stays with the grid instead of passing to the next control
   if (editor_->hasFocus()) setFocus(Qt::OtherFocusReason);
   editor_->hide();
-  editor_->Unload();
   UpdateRow(row);
 }
 
