@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "core/DecimalSeparator.h"
 #include "core/Errors.h"
 #include "core/ExtendedArithmetic.h"
 #include "core/NumberFormat.h"
@@ -67,11 +68,21 @@ RulingSpanResult CalculateRulingSpan(const SpanColumn& column) {
 }
 
 std::int32_t CountValidSpans(const SpanColumn& column) {
+  // The count runs on every move of the grid's selection: only the rows
+  // written since the last count are parsed, the others keep their verdict.
+  const char separator = DecimalSeparator();
   detail::ExtendedArithmeticScope scope;
   std::int32_t count = 0;
   long double discarded;
-  for (int row = 0; row < SpanColumn::RowCount; ++row)
-    if (detail::TryParseSpanInScope(column.Text(row), discarded)) ++count;
+  for (int row = 0; row < SpanColumn::RowCount; ++row) {
+    SpanColumn::Verdict verdict = column.RememberedVerdict(row, separator);
+    if (verdict == SpanColumn::Verdict::Unknown) {
+      const bool span = detail::TryParseSpanInScope(column.Text(row), discarded);
+      column.RememberVerdict(row, separator, span);
+      verdict = span ? SpanColumn::Verdict::Span : SpanColumn::Verdict::NoSpan;
+    }
+    if (verdict == SpanColumn::Verdict::Span) ++count;
+  }
   return count;
 }
 
