@@ -1,6 +1,6 @@
 // The About window: its labels as designed, closing by a click on free area
 // or the close box, where it reopens; and the help command's hand-over of the
-// help document to the desktop.
+// help document, or of its pages, to the desktop.
 
 #include <QApplication>
 #include <QDir>
@@ -9,6 +9,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPointer>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "FakeDesktop.h"
 #include "ui/HelpLauncher.h"
 #include "ui/UFormAbout.h"
 
@@ -31,6 +33,19 @@ QLabel* label(const TFormAbout& form, const QString& name) {
 }
 
 QStringList textRows(const QLabel* l) { return l->text().split(QLatin1Char('\n')); }
+
+const QString ChmType = QStringLiteral("application/vnd.ms-htmlhelp");
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) &&
+         file.write(bytes) == bytes.size();
+}
+
+// The help command has had its answer from the desktop and opened what it opens.
+bool helpAnswered() {
+  return QCoreApplication::instance()->findChildren<QProcess*>(Qt::FindDirectChildrenOnly).isEmpty();
+}
 
 }  // namespace
 
@@ -62,6 +77,8 @@ class TestTFormAbout : public QObject {
   void helpHandsTheDocumentToTheDesktop();
   void helpWithoutTheDocumentDoesNothing_data();
   void helpWithoutTheDocumentDoesNothing();
+  void helpOpensTheDocumentOrThePages_data();
+  void helpOpensTheDocumentOrThePages();
 
  private:
   void showForm();
@@ -72,6 +89,7 @@ class TestTFormAbout : public QObject {
 
   std::unique_ptr<QTemporaryDir> helpRoot_;
   QList<QUrl> opened_;
+  bool viewerStarts_ = true;  // what the desktop answers for the CHM document
   DocumentOpener previousOpener_;
 };
 
@@ -85,9 +103,10 @@ void TestTFormAbout::init() {
   helpRoot_ = std::make_unique<QTemporaryDir>();
   QVERIFY(helpRoot_->isValid());
   opened_.clear();
+  viewerStarts_ = true;
   previousOpener_ = SetDocumentOpener([this](const QUrl& url) {
     opened_.append(url);
-    return true;
+    return viewerStarts_ || !url.path().endsWith(QLatin1String(".chm"));
   });
 }
 
@@ -372,17 +391,17 @@ void TestTFormAbout::helpHandsTheDocumentToTheDesktop_data() {
 
 void TestTFormAbout::helpHandsTheDocumentToTheDesktop() {
   QFETCH(QString, folder);
+  FakeDesktop desktop;
+  QVERIFY(desktop.isValid());
+  QVERIFY(desktop.InstallProgram(QStringLiteral("chm-viewer.desktop"), ChmType));
 
   const QString directory = helpRoot_->path() + QLatin1Char('/') + folder + QLatin1Char('/');
-  QVERIFY(QDir().mkpath(directory));
   const QString document = directory + QStringLiteral("Korvastel.chm");
-  QFile file(document);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write("ITSF");
-  file.close();
+  QVERIFY(writeFile(document, "ITSF"));
 
   OpenHelpFile(directory);
 
+  QTRY_VERIFY_WITH_TIMEOUT(helpAnswered(), 10000);
   QCOMPARE(opened_.size(), 1);
   const QUrl url = opened_.first();
   QVERIFY(url.isLocalFile());
@@ -407,17 +426,72 @@ void TestTFormAbout::helpWithoutTheDocumentDoesNothing_data() {
 void TestTFormAbout::helpWithoutTheDocumentDoesNothing() {
   QFETCH(QString, folder);
   QFETCH(QString, blocker);
+  // neither the viewer nor the pages beside a missing document are shown
+  FakeDesktop desktop;
+  QVERIFY(desktop.isValid());
+  QVERIFY(desktop.InstallProgram(QStringLiteral("chm-viewer.desktop"), ChmType));
 
   const QString directory = helpRoot_->path() + QLatin1Char('/') + folder + QLatin1Char('/');
-  if (blocker != QLatin1String("-")) QVERIFY(QDir().mkpath(directory));
+  if (blocker != QLatin1String("-")) QVERIFY(writeFile(directory + QLatin1String(HelpPagesIndex), "<html>"));
   if (blocker == QLatin1String("Korvastel.chm")) QVERIFY(QDir().mkpath(directory + blocker));
-  if (blocker == QLatin1String("korvastel.CHM")) {
-    QFile file(directory + blocker);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-  }
+  if (blocker == QLatin1String("korvastel.CHM")) QVERIFY(writeFile(directory + blocker, "ITSF"));
 
   OpenHelpFile(directory);
+  QVERIFY(helpAnswered());  // not even asked
   QVERIFY(opened_.isEmpty());
+}
+
+// The document goes to the CHM viewer the desktop has. Where it has none, or
+// the viewer cannot be started, the pages beside the document go to the web
+// browser; where there are no pages either, nothing opens.
+void TestTFormAbout::helpOpensTheDocumentOrThePages_data() {
+  QTest::addColumn<QString>("desktop");
+  QTest::addColumn<bool>("viewerStarts");
+  QTest::addColumn<bool>("pages");
+  QTest::addColumn<QStringList>("opened");
+
+  const QStringList document{HelpFileName};
+  const QStringList index{HelpPagesIndex};
+  // clang-format off
+  QTest::newRow("a viewer")                   << "viewer"       << true  << true  << document;
+  QTest::newRow("a viewer of the user's")     << "chosen"       << true  << true  << document;
+  QTest::newRow("a viewer that cannot start") << "viewer"       << false << true  << document + index;
+  QTest::newRow("no viewer")                  << "none"         << true  << true  << index;
+  QTest::newRow("a browser only")             << "browser"      << true  << true  << index;
+  QTest::newRow("no xdg-utils")               << "no xdg-utils" << true  << true  << index;
+  QTest::newRow("no viewer, no pages")        << "none"         << true  << false << QStringList();
+  // clang-format on
+}
+
+void TestTFormAbout::helpOpensTheDocumentOrThePages() {
+  QFETCH(QString, desktop);
+  QFETCH(bool, viewerStarts);
+  QFETCH(bool, pages);
+  QFETCH(QStringList, opened);
+
+  FakeDesktop fake;
+  QVERIFY(fake.isValid());
+  if (desktop == QLatin1String("viewer"))
+    QVERIFY(fake.InstallProgram(QStringLiteral("chm-viewer.desktop"), ChmType));
+  if (desktop == QLatin1String("chosen")) {
+    QVERIFY(fake.InstallProgram(QStringLiteral("my-viewer.desktop"), QStringLiteral("application/x-other")));
+    QVERIFY(fake.ChooseProgram(QStringLiteral("my-viewer.desktop"), ChmType));
+  }
+  if (desktop == QLatin1String("browser"))
+    QVERIFY(fake.InstallProgram(QStringLiteral("browser.desktop"), QStringLiteral("text/html")));
+  if (desktop == QLatin1String("no xdg-utils")) fake.RemoveXdgUtils();
+
+  const QString directory = helpRoot_->path() + QLatin1Char('/');
+  QVERIFY(writeFile(directory + QLatin1String(HelpFileName), "ITSF"));
+  if (pages) QVERIFY(writeFile(directory + QLatin1String(HelpPagesIndex), "<html>"));
+  viewerStarts_ = viewerStarts;
+
+  OpenHelpFile(directory);
+
+  QTRY_VERIFY_WITH_TIMEOUT(helpAnswered(), 10000);
+  QStringList files;
+  for (const QUrl& url : opened_) files.append(QDir(directory).relativeFilePath(url.toLocalFile()));
+  QCOMPARE(files, opened);
 }
 
 QTEST_MAIN(TestTFormAbout)
