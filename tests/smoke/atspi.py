@@ -10,8 +10,8 @@ accessibility bus (AT-SPI). Used by the desktop smoke test.
   atspi.py described APP TEXT        the name of the control whose description is TEXT
   atspi.py cell APP TABLE ROW        the text of a cell of the table named TABLE
   atspi.py press APP ROLE NAME       runs the control's default action
-  atspi.py children APP NAME         "x y width height name" of each child of the
-                                     control named NAME, one line each
+  atspi.py child-extents APP ROLE NAME  "x y width height name" of each child of
+                                     the control, one line each
   atspi.py registry                  process id of the accessibility registry
 
 ROLE is AT-SPI's role name: "push button", "text", "menu item", ...
@@ -108,9 +108,8 @@ def main(argv):
         print(shown_text(Atspi.Table.get_accessible_at(table, int(row), 0)))
     elif command == "press":
         Atspi.Action.do_action(control(*args), 0)
-    elif command == "children":
-        app_name, name = args
-        parent = wait_for(find, app_name, lambda node: node.get_name() == name)
+    elif command == "child-extents":
+        parent = control(*args)
         for i in range(parent.get_child_count()):
             child = parent.get_child_at_index(i)
             extents = Atspi.Component.get_extents(child, Atspi.CoordType.SCREEN)
