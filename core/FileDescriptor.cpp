@@ -1,3 +1,6 @@
+// Part of the POSIX file layer (see FileStorePosix.cpp).
+#if !defined(_WIN32)
+
 #include "core/FileDescriptor.h"
 
 #include <unistd.h>
@@ -56,3 +59,5 @@ int FileDescriptor::Close() noexcept {
 }
 
 }  // namespace korvastel
+
+#endif  // !defined(_WIN32)

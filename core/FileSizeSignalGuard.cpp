@@ -1,3 +1,6 @@
+// Part of the POSIX file layer (see FileStorePosix.cpp).
+#if !defined(_WIN32)
+
 #include "core/FileSizeSignalGuard.h"
 
 #include <ctime>
@@ -39,3 +42,5 @@ FileSizeSignalGuard::~FileSizeSignalGuard() {
 }
 
 }  // namespace korvastel
+
+#endif  // !defined(_WIN32)

@@ -1,3 +1,6 @@
+// Part of the POSIX file layer (see FileStorePosix.cpp).
+#if !defined(_WIN32)
+
 #include "core/ReplacementFile.h"
 
 #include <fcntl.h>
@@ -93,3 +96,5 @@ void ReplacementFile::SyncFolder() const {
 }
 
 }  // namespace korvastel
+
+#endif  // !defined(_WIN32)
