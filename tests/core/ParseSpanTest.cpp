@@ -61,13 +61,18 @@ class SeparatorScope {
 
 // For tests that do extended arithmetic of their own: puts the environment
 // back so that only the parser's effect on it is checked.
+// (MinGW's fesetenv leaves the SSE flags alone, so they are put back apart.)
 class OwnArithmeticScope {
  public:
-  OwnArithmeticScope() { std::fegetenv(&saved_); }
-  ~OwnArithmeticScope() { std::fesetenv(&saved_); }
+  OwnArithmeticScope() : flags_(std::fetestexcept(FE_ALL_EXCEPT)) { std::fegetenv(&saved_); }
+  ~OwnArithmeticScope() {
+    std::fesetenv(&saved_);
+    std::feclearexcept(FE_ALL_EXCEPT & ~flags_);
+  }
 
  private:
   std::fenv_t saved_;
+  int flags_;
 };
 
 // strtold's correctly rounded value cut to the extended 64-bit mantissa,
