@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "core/FileSystemCalls.h"
+
 namespace korvastel {
 
 FileDescriptor::FileDescriptor(int descriptor) noexcept : descriptor_(descriptor) {}
@@ -39,7 +41,7 @@ ssize_t FileDescriptor::ReadSome(char* buffer, std::size_t size) noexcept {
 
 int FileDescriptor::WriteAll(std::string_view data) noexcept {
   while (!data.empty()) {
-    const ssize_t written = ::write(descriptor_, data.data(), data.size());
+    const ssize_t written = detail::Calls().write(descriptor_, data.data(), data.size());
     if (written < 0) {
       if (errno == EINTR) continue;
       return errno;
@@ -54,7 +56,7 @@ int FileDescriptor::WriteAll(std::string_view data) noexcept {
 int FileDescriptor::Close() noexcept {
   if (descriptor_ < 0) return 0;
   // never retried: on Linux the descriptor is released even when close() fails
-  const int result = ::close(std::exchange(descriptor_, -1));
+  const int result = detail::Calls().close(std::exchange(descriptor_, -1));
   return result == 0 ? 0 : errno;
 }
 

@@ -16,17 +16,32 @@ namespace korvastel {
 // The file is read to the end of its data first, also past the kept lines
 // (in blocks of at most 1 MiB, so memory does not grow with them): a failure
 // throws EInOutError before anything is handed back, and the caller's rows
-// stay as they were.
+// stay as they were. A device is refused; a named pipe is read only from a
+// program that writes into it, and fails at once when there is none ("I/O
+// error 6" on POSIX systems) instead of waiting for one.
 std::vector<std::string> ReadSpanFile(const std::string& path);
 
 // Writes every row that ParseSpan accepts, as typed, followed by CR LF; other
 // rows leave no line, so {"abc", "", "7.25", "12"} gives "7.25\r\n12\r\n" and
-// a column without a span gives an empty file. A regular file is replaced in
-// one step through a temporary file in its folder, keeping its permission
-// bits; a symbolic link has its target replaced; a device or pipe is written
-// directly. Throws EInOutError; a failed save leaves an existing file as it
-// was and no temporary file behind. A file this user may not write is refused
-// with code 5 even where its folder would allow replacing it.
+// a column without a span gives an empty file. Throws EInOutError.
+//
+// An existing file keeps everything but its content: its owner, group,
+// permission bits, ACL, user.* attributes and other hard links. It is
+// replaced in one step by a new file made in its folder where that new file
+// can be given all of these (one link, a folder this user may write, owner
+// and group this user may give); otherwise it is written in place, after its
+// old bytes are read (a file above 64 MiB is then refused with the system's
+// "file too large", "I/O error 27" on POSIX systems) and the space is
+// reserved, and if a step fails the old bytes are written back. Either way a
+// failed save leaves the old bytes and no temporary file behind; on Linux the
+// new file has no name until just before it replaces the old one, so that
+// even a killed save leaves nothing. A file this user may not write is
+// refused with code 5 even where its folder would allow replacing it.
+//
+// A symbolic link has its target saved. A device is written directly; so is
+// a named pipe, but only while a program reads it: with none it fails at once
+// ("I/O error 6" on POSIX systems), and a reader that quits makes the save
+// fail ("I/O error 32") rather than end the program by SIGPIPE.
 void WriteSpanFile(const std::string& path, const SpanColumn& column);
 
 }  // namespace korvastel

@@ -148,23 +148,19 @@ std::optional<WaitingCall> WaitingCallOf(pid_t tid) {
   return call;
 }
 
-// Whether a call the thread waits in waits on the FIFO `fifo`: a read names
-// its descriptor, an open waits for the FIFO's other end to be opened.
-bool WaitsOnFifo(pid_t tid, const WaitingCall& call, const QString& fifo) {
-  if (call.number == SYS_read)
-    return QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(call.firstArgument)) == fifo;
-  QFile wchan(QStringLiteral("/proc/self/task/%1/wchan").arg(tid));
-  const QByteArray waitsIn = wchan.open(QIODevice::ReadOnly) ? wchan.readAll() : QByteArray();
-  // some systems hide where a thread sleeps ("0")
-  return call.number == SYS_openat && (waitsIn == "wait_for_partner" || waitsIn == "0" || waitsIn.isEmpty());
+// Whether a call the thread waits in waits on the FIFO `fifo`: a read or a
+// write names its descriptor.
+bool WaitsOnFifo(const WaitingCall& call, const QString& fifo) {
+  return (call.number == SYS_read || call.number == SYS_write) &&
+         QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(call.firstArgument)) == fifo;
 }
 
 // Waits (up to 10 s) until thread `tid` is blocked on the FIFO `fifo` in the
-// system call `number` (SYS_read or SYS_openat).
+// system call `number` (SYS_read or SYS_write).
 bool WaitUntilBlockedIn(pid_t tid, long number, const QString& fifo) {
   for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;) {
     const std::optional<WaitingCall> call = WaitingCallOf(tid);
-    if (call && call->number == number && WaitsOnFifo(tid, *call, fifo)) return true;
+    if (call && call->number == number && WaitsOnFifo(*call, fifo)) return true;
     std::this_thread::sleep_for(1ms);
   }
   return false;
@@ -614,6 +610,8 @@ void TestHostileInputs::failedSavesReportAndKeepEverything_data() {
                                                  << "I/O error 28.";
   QTest::newRow("a folder") << "folder"
                             << "I/O error 21.";
+  QTest::newRow("a pipe that no program reads") << "pipe"
+                                                << "I/O error 6.";
 }
 
 void TestHostileInputs::failedSavesReportAndKeepEverything() {
@@ -625,6 +623,8 @@ void TestHostileInputs::failedSavesReportAndKeepEverything() {
   if (target == "full device") {
     path = FullDevice(scratch.path());
     if (path.isEmpty()) QSKIP("no node of the full device can be made, and /dev/full is not safe to use");
+  } else if (target == "pipe") {
+    QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
   } else {
     QVERIFY(QDir(scratch.path()).mkdir(target));
   }
@@ -661,6 +661,8 @@ void TestHostileInputs::failedOpensReportAndChangeNoRow_data() {
                                             << "I/O error 19.";
   QTest::newRow("a file that vanishes after the dialog") << "vanishing.txt"
                                                          << "File not found.";
+  QTest::newRow("a pipe that no program writes into") << "pipe"
+                                                      << "I/O error 6.";
 }
 
 void TestHostileInputs::failedOpensReportAndChangeNoRow() {
@@ -671,6 +673,7 @@ void TestHostileInputs::failedOpensReportAndChangeNoRow() {
   const QString path = chosen.startsWith('/') ? chosen : scratch.filePath(chosen);
   if (chosen == "folder") QVERIFY(QDir(scratch.path()).mkdir(chosen));
   if (chosen == "vanishing.txt") WriteBytes(path, "1\r\n2\r\n3\r\n");
+  if (chosen == "pipe") QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
   setRows({"7", "8"});
   recountByMoving();
   QCOMPARE(labelCnt()->text(), QStringLiteral("2"));
@@ -699,23 +702,43 @@ void TestHostileInputs::failedOpensReportAndChangeNoRow() {
 
 void TestHostileInputs::theBusyCursorCoversAFileThatMakesTheWindowWait_data() {
   QTest::addColumn<bool>("open");
-  QTest::newRow("open: the read waits for the writer") << true;
-  QTest::newRow("save: the file waits for its reader") << false;
+  QTest::newRow("open: the read waits for the writer's lines") << true;
+  QTest::newRow("save: the write waits for a slow reader") << false;
 }
 
-// The file is a FIFO, so the window's open or save blocks on it. The thread
-// at its other end waits until the window is blocked there, and only then
-// notes the cursor: nothing can change it meanwhile, as the window's thread
-// is stuck in the system call.
+// The file is a FIFO whose other end keeps the window waiting: a writer that
+// has not written yet, or a reader that reads only once the save has filled
+// the pipe. The thread at the other end waits until the window is blocked
+// there, and only then notes the cursor: nothing can change it meanwhile, as
+// the window's thread is stuck in the system call.
 void TestHostileInputs::theBusyCursorCoversAFileThatMakesTheWindowWait() {
   QFETCH(bool, open);
   QTemporaryDir scratch;
   QVERIFY(scratch.isValid());
   const QString fifo = scratch.filePath("fifo.txt");
-  QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+  const QByteArray name = QFile::encodeName(fifo);
+  QVERIFY(::mkfifo(name.constData(), 0600) == 0);
   const pid_t windowThread = CurrentThreadId();
   if (!WaitingCallOf(windowThread)) QSKIP("this system does not tell which call a thread waits in");
-  setRows({"100", "200"});
+  QStringList rows = {"100", "200"};
+  QByteArray saved = "100\r\n200\r\n";
+  int otherEndFile = -1;
+  if (open) {
+    // the writer is there before the window opens the FIFO (opened for both
+    // ends, a FIFO waits for no partner on Linux)
+    const int bothEnds = ::open(name.constData(), O_RDWR);
+    otherEndFile = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
+    ::close(bothEnds);
+  } else {
+    // the reader is there before the window saves, and its pipe of one page
+    // is overfilled by the save's lines
+    otherEndFile = ::open(name.constData(), O_RDONLY | O_NONBLOCK);
+    ::fcntl(otherEndFile, F_SETPIPE_SZ, 4096);
+    rows = QStringList(korvastel::SpanColumn::RowCount, QStringLiteral("1234.567890123456789012"));
+    saved = rows.join("\r\n").toLatin1() + "\r\n";
+  }
+  QVERIFY(otherEndFile >= 0);
+  setRows(rows);
 
   std::atomic<bool> loopRan = false;
   std::atomic<int> cursorWhenTheLoopRan = -1;
@@ -729,26 +752,18 @@ void TestHostileInputs::theBusyCursorCoversAFileThatMakesTheWindowWait() {
     loopRanBeforeBlocking = loopRan.load();
   };
   std::thread otherEnd([&] {
-    const QByteArray name = QFile::encodeName(fifo);
     if (open) {
-      // a writer can open the FIFO once the window opens it for reading
-      int writer = -1;
-      for (auto deadline = std::chrono::steady_clock::now() + 10s;
-           writer < 0 && std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(1ms))
-        writer = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
-      if (writer < 0) return;
       noteTheWindowBlocked(SYS_read);
       const char lines[] = "300\r\n400\r\n";
-      [[maybe_unused]] const ssize_t written = ::write(writer, lines, sizeof lines - 1);
-      ::close(writer);
+      [[maybe_unused]] const ssize_t written = ::write(otherEndFile, lines, sizeof lines - 1);
     } else {
-      noteTheWindowBlocked(SYS_openat);
-      const int reader = ::open(name.constData(), O_RDONLY | (blocked ? 0 : O_NONBLOCK));
-      char buffer[256];
-      for (ssize_t got; (got = ::read(reader, buffer, sizeof buffer)) > 0;)
+      noteTheWindowBlocked(SYS_write);
+      ::fcntl(otherEndFile, F_SETFL, 0);  // from now on the reader waits for the rest
+      char buffer[4096];
+      for (ssize_t got; (got = ::read(otherEndFile, buffer, sizeof buffer)) > 0;)
         readFromTheSave.append(buffer, got);
-      ::close(reader);
     }
+    ::close(otherEndFile);
   });
   TSpanFileDialog::SetAsker([&](const TSpanFileDialog::Request&) -> std::optional<QString> {
     // runs at the event loop's next turn, which must come before the file is touched
@@ -778,7 +793,7 @@ void TestHostileInputs::theBusyCursorCoversAFileThatMakesTheWindowWait() {
     QCOMPARE(grid()->Cells(0, 1), std::string("400"));
     QCOMPARE(labelCnt()->text(), QStringLiteral("2"));
   } else {
-    QCOMPARE(readFromTheSave, QByteArray("100\r\n200\r\n"));
+    QCOMPARE(readFromTheSave, saved);
   }
   expectTheProgramGoesOn();
 }
