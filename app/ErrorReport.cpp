@@ -1,6 +1,11 @@
 #include "app/ErrorReport.h"
 
+// The C++ runtime's name demangler where the compiler has one (GCC, Clang);
+// Microsoft's type names are readable as they stand.
+#if __has_include(<cxxabi.h>)
 #include <cxxabi.h>
+#define KORVASTEL_HAS_CXXABI 1
+#endif
 
 #include <QApplication>
 #include <QMessageBox>
@@ -18,10 +23,14 @@ std::string WithFinalPeriod(std::string_view message) {
 }
 
 std::string TypeDisplayName(const std::type_info& type) {
+#if defined(KORVASTEL_HAS_CXXABI)
   int status = 0;
   std::unique_ptr<char, decltype(&std::free)> demangled(
       abi::__cxa_demangle(type.name(), nullptr, nullptr, &status), &std::free);
   return status == 0 && demangled ? std::string(demangled.get()) : std::string(type.name());
+#else
+  return type.name();
+#endif
 }
 
 std::string ApplicationErrorText(std::string_view className, std::string_view moduleName, const void* address,

@@ -1,6 +1,11 @@
 #include "app/TApplication.h"
 
+// GCC's and Clang's C++ runtimes tell the type of any exception in flight,
+// also one of no known class; Microsoft's does not.
+#if __has_include(<cxxabi.h>)
 #include <cxxabi.h>
+#define KORVASTEL_HAS_CXXABI 1
+#endif
 
 #include <QFileInfo>
 #include <QIcon>
@@ -79,8 +84,10 @@ TFormAbout* TApplication::FormAbout() const { return formAbout_.get(); }
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
+#if defined(__GLIBCXX__)
   } catch (const abi::__forced_unwind&) {
     throw;  // a cancelled thread must finish unwinding
+#endif
   } catch (...) {
     Report(std::current_exception(), receiver);
   }
@@ -96,7 +103,11 @@ void TApplication::Report(std::exception_ptr failure, const void* where) {
   } catch (const std::exception& error) {
     ReportForeignException(typeid(error), error.what(), where);
   } catch (...) {
+#if defined(KORVASTEL_HAS_CXXABI)
     const std::type_info* type = abi::__cxa_current_exception_type();
+#else
+    const std::type_info* type = nullptr;
+#endif
     ReportForeignException(type ? *type : typeid(void), "", where);
   }
 }
@@ -110,13 +121,14 @@ bool TApplication::event(QEvent* event) {
 void TApplication::ReportException(const korvastel::Exception& error) {
   CancelCaptures();
   // the program's exceptions have no silent kind: every one is shown
-  ShowErrorBox(applicationDisplayName(), QString::fromLocal8Bit(WithFinalPeriod(error.what())));
+  // the core's texts are UTF-8 (a cell's text in a conversion message is)
+  ShowErrorBox(applicationDisplayName(), QString::fromStdString(WithFinalPeriod(error.what())));
 }
 
 void TApplication::ReportForeignException(const std::type_info& type, const char* message,
                                           const void* address) {
   CancelCaptures();
-  const std::string module = QFileInfo(applicationFilePath()).fileName().toLocal8Bit().toStdString();
+  const std::string module = QFileInfo(applicationFilePath()).fileName().toStdString();
   ShowErrorBox(QLatin1String(ApplicationErrorCaption),
-               QString::fromLocal8Bit(ApplicationErrorText(TypeDisplayName(type), module, address, message)));
+               QString::fromStdString(ApplicationErrorText(TypeDisplayName(type), module, address, message)));
 }

@@ -1,3 +1,7 @@
+// Part of the POSIX file layer (see FileStorePosix.cpp); the Windows layer
+// reports Windows' own codes (WindowsError.cpp).
+#if !defined(_WIN32)
+
 #include "core/InOutErrorCode.h"
 
 #include <sys/stat.h>
@@ -63,3 +67,5 @@ void ThrowInOutError(int error, const std::string& path) {
 }
 
 }  // namespace korvastel
+
+#endif  // !defined(_WIN32)

@@ -22,6 +22,9 @@ struct SpanSyntax {
   std::string_view integerDigits;
   std::string_view fractionDigits;
   int exponent = 0;  // the written exponent X, signed
+  // all digits as one integer, read along: exact up to 19 digits (below
+  // 10^19 < 2^64), meaningless beyond
+  std::uint64_t smallMantissa = 0;
 };
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -30,17 +33,19 @@ class Scanner {
  public:
   explicit Scanner(std::string_view text) : text_(text) {}
 
-  // the text ends at its end or at its first NUL character
+  // the text ends at its end or at its first NUL character, which no test
+  // below takes for anything (the separator is never NUL)
   bool AtEnd() const { return pos_ == text_.size() || text_[pos_] == '\0'; }
-  bool Next(char c) const { return !AtEnd() && text_[pos_] == c; }
-  bool NextIsDigit() const { return !AtEnd() && IsDigit(text_[pos_]); }
+  bool Next(char c) const { return pos_ < text_.size() && text_[pos_] == c; }
+  bool NextIsDigit() const { return pos_ < text_.size() && IsDigit(text_[pos_]); }
   char Take() { return text_[pos_++]; }
   void SkipSpaces() {
     while (Next(' ')) ++pos_;
   }
-  std::string_view TakeDigits() {
+  // the digits, also added to `number` (number * 10 + digit, wrapping)
+  std::string_view TakeDigits(std::uint64_t& number) {
     const std::size_t begin = pos_;
-    while (NextIsDigit()) ++pos_;
+    for (; NextIsDigit(); ++pos_) number = number * 10 + static_cast<std::uint64_t>(text_[pos_] - '0');
     return text_.substr(begin, pos_ - begin);
   }
 
@@ -64,12 +69,13 @@ bool ScanSpan(std::string_view text, SpanSyntax& syntax) {
   Scanner scanner(text);
   scanner.SkipSpaces();  // only the space is a blank: a tab is text
   if (scanner.Next('+') || scanner.Next('-')) syntax.negative = scanner.Take() == '-';
-  syntax.integerDigits = scanner.TakeDigits();
+  syntax.integerDigits = scanner.TakeDigits(syntax.smallMantissa);
   bool hasSeparator = false;
-  if (scanner.Next(DecimalSeparator())) {
+  const char separator = DecimalSeparator();
+  if (separator != '\0' && scanner.Next(separator)) {
     scanner.Take();
     hasSeparator = true;
-    syntax.fractionDigits = scanner.TakeDigits();
+    syntax.fractionDigits = scanner.TakeDigits(syntax.smallMantissa);
   }
   // a lone separator counts as a number: "." and "-." are zero
   if (syntax.integerDigits.empty() && !hasSeparator) return false;
@@ -99,15 +105,9 @@ bool AccumulateDigits(std::string_view digits, Extended& mantissa) {
 }
 
 // Up to 19 digits every step above stays an integer below 2^64, which the
-// 64-bit mantissa holds exactly, so integer arithmetic gives the same bits.
+// 64-bit mantissa holds exactly, so integer arithmetic (the scan's
+// smallMantissa) gives the same bits.
 constexpr std::size_t kExactDigits = 19;
-
-std::uint64_t SmallMantissa(std::string_view integerDigits, std::string_view fractionDigits) {
-  std::uint64_t mantissa = 0;
-  for (const char c : integerDigits) mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-  for (const char c : fractionDigits) mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-  return mantissa;
-}
 
 // The decimal exponent E = X - F.
 std::int64_t DecimalExponent(const SpanSyntax& syntax) {
@@ -130,8 +130,7 @@ bool RoundsOnce(const SpanSyntax& syntax) {
 }
 
 SoftExtended OneRoundingValue(const SpanSyntax& syntax) {
-  const SoftExtended mantissa =
-      SoftExtended::FromUnsigned(SmallMantissa(syntax.integerDigits, syntax.fractionDigits));
+  const SoftExtended mantissa = SoftExtended::FromUnsigned(syntax.smallMantissa);
   const auto exponent = static_cast<int>(DecimalExponent(syntax));
   const SoftExtended value = exponent == 0 ? mantissa : ScaleByPowerOfTen(mantissa, exponent);
   return syntax.negative ? -value : value;  // "-0" is negative zero
@@ -149,7 +148,7 @@ template <class Extended>
 bool RoundedSpanValue(const SpanSyntax& syntax, Extended& value) {
   Extended mantissa;
   if (syntax.integerDigits.size() + syntax.fractionDigits.size() <= kExactDigits) {
-    mantissa = Extended::FromUnsigned(SmallMantissa(syntax.integerDigits, syntax.fractionDigits));
+    mantissa = Extended::FromUnsigned(syntax.smallMantissa);
   } else if (!AccumulateDigits(syntax.integerDigits, mantissa) ||
              !AccumulateDigits(syntax.fractionDigits, mantissa)) {
     return false;

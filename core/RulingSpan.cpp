@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "core/DecimalSeparator.h"
 #include "core/Errors.h"
 #include "core/ExtendedArithmetic.h"
 #include "core/ExtendedPaths.h"
@@ -75,11 +76,22 @@ RulingSpanResult CalculateRulingSpanWith(const SpanColumn& column) {
 
 template <class Extended>
 std::int32_t CountValidSpansWith(const SpanColumn& column) {
+  // The count runs on every move of the grid's selection: only the rows
+  // written since the last count are parsed, the others keep their verdict
+  // (which is the same in either arithmetic).
+  const char separator = DecimalSeparator();
   typename Extended::Scope scope;
   std::int32_t count = 0;
   Extended discarded;
-  for (int row = 0; row < SpanColumn::RowCount; ++row)
-    if (TryParseSpanInScope(column.Text(row), discarded)) ++count;
+  for (int row = 0; row < SpanColumn::RowCount; ++row) {
+    SpanColumn::Verdict verdict = column.RememberedVerdict(row, separator);
+    if (verdict == SpanColumn::Verdict::Unknown) {
+      const bool span = TryParseSpanInScope(column.Text(row), discarded);
+      column.RememberVerdict(row, separator, span);
+      verdict = span ? SpanColumn::Verdict::Span : SpanColumn::Verdict::NoSpan;
+    }
+    if (verdict == SpanColumn::Verdict::Span) ++count;
+  }
   return count;
 }
 

@@ -27,7 +27,9 @@ struct RulingSpanResult {
 RulingSpanResult CalculateRulingSpan(const SpanColumn& column);
 
 // The number of rows ParseSpan accepts; a text like "1e500" counts here even
-// though the calculation skips it.
+// though the calculation skips it. Each row's verdict is remembered in the
+// column until the row is written or the decimal separator changes, so a
+// recount parses only the rows written since the last one.
 std::int32_t CountValidSpans(const SpanColumn& column);
 
 }  // namespace korvastel

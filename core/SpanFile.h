@@ -7,6 +7,12 @@
 
 namespace korvastel {
 
+// Paths are the file system's own bytes on POSIX systems and UTF-8 on
+// Windows, where failures carry Windows' error codes: a file another program
+// keeps is "I/O error 32" and is left as it was, and a device name or path
+// (CON, NUL, COM1, \\.\...) or a name Windows does not allow is "I/O error
+// 123", for saving as for reading.
+
 // The texts of the first SpanColumn::RowCount lines of a span file, bytes
 // unchanged. Lines end at LF or CR LF, a lone CR is dropped, a byte 0x1A ends
 // the data, and a last line without an end still counts:
@@ -41,7 +47,9 @@ std::vector<std::string> ReadSpanFile(const std::string& path);
 // A symbolic link has its target saved. A device is written directly; so is
 // a named pipe, but only while a program reads it: with none it fails at once
 // ("I/O error 6" on POSIX systems), and a reader that quits makes the save
-// fail ("I/O error 32") rather than end the program by SIGPIPE.
+// fail ("I/O error 32") rather than end the program by SIGPIPE. On Windows the
+// file is replaced with ReplaceFileW, which also keeps its attributes and
+// named streams, and a read-only file is refused with code 5.
 void WriteSpanFile(const std::string& path, const SpanColumn& column);
 
 }  // namespace korvastel

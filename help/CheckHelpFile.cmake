@@ -13,7 +13,7 @@ set(topics
   "values.html|Какие тексты считаются пролётами|1,5|1 000|- 5|12 m|знак табуляции, затем|пустая строка|1e3"
   "files.html|Файл пролётов|CR LF|LF|Ctrl-Z|4000|остаются прежними|только строки, которые|без вопроса|жёсткие ссылки|прежний файл"
   "commands.html|Команды и поля результатов|Очистить|Открыть файл|Сохранить файл|Расчёт|О программе|Помощь|Выход|Приведённый пролёт, м|Сумма введённых пролётов, м|Число пролётов"
-  "errors.html|Сообщения об ошибках|File not found.|Invalid filename.|Too many open files.|File access denied.|I/O error N.|6 — |21 — |27 — |28 — |32 — |Invalid floating point operation.|Floating point division by zero.|Floating point overflow."
+  "errors.html|Сообщения об ошибках|File not found.|Invalid filename.|Too many open files.|File access denied.|I/O error N.|6 — |21 — |27 — |28 — |32 — |123 — |223 — |Invalid floating point operation.|Floating point division by zero.|Floating point overflow."
   "example.html|Пример расчёта|100|200|300|244.95|600.00|36 000 000")
 
 foreach(var CHM CHMLS ICONV WORK_DIR)

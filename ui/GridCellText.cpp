@@ -34,6 +34,15 @@ std::string GridCellText::Encode(QStringView text) {
   return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
 }
 
+bool GridCellText::DecodesTo(const std::string& bytes, QStringView text) {
+  // every UTF-8 sequence of 1 to 4 bytes, and every invalid byte, becomes 1
+  // or 2 UTF-16 units, except a leading byte order mark, which is dropped:
+  // n bytes are at most n units and at least (n - 3) / 3
+  const auto units = static_cast<std::size_t>(text.size());
+  if (units > bytes.size() || units * 3 + 3 < bytes.size()) return false;
+  return Decode(bytes) == text;
+}
+
 QString GridCellText::VisibleTail(const std::string& bytes, const QFontMetrics& metrics, int width) {
   if (bytes.size() <= WholeTextLimit) return Decode(bytes);
   for (std::size_t count = FirstTailBytes;; count *= 8) {

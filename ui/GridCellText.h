@@ -13,6 +13,10 @@ class GridCellText {
  public:
   static QString Decode(const std::string& bytes);
   static std::string Encode(QStringView text);
+  // Whether `bytes` are shown as `text`. A text far shorter or longer than
+  // the bytes cannot be theirs and is told apart without decoding them, so
+  // a short typed text is compared with a 10 MB cell at no cost.
+  static bool DecodesTo(const std::string& bytes, QStringView text);
 
   // The end of the text that is enough to fill `width` pixels when drawn
   // right-aligned. Short texts come back whole; a huge one (a stray binary

@@ -5,8 +5,12 @@
 #include <QToolButton>
 
 #include "ui/PaletteGradient.h"
+#include "ui/TGradientToolBarAccessible.h"
 
-TGradientToolBar::TGradientToolBar(QWidget* parent) : QWidget(parent) { setFixedHeight(StripHeight); }
+TGradientToolBar::TGradientToolBar(QWidget* parent) : QWidget(parent) {
+  TGradientToolBarAccessible::Install();
+  setFixedHeight(StripHeight);
+}
 
 QToolButton* TGradientToolBar::AddToolButton(QAction* action, int left) {
   auto* button = new QToolButton(this);

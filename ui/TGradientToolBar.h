@@ -9,7 +9,8 @@ class QToolButton;
 // and a grooved line along its top edge. Its buttons and spacers sit at fixed
 // places chosen by the window; the strip never wraps or sizes itself to them
 // (a plain widget rather than a QToolBar, whose layout adds the style's
-// margins and spacing and sizes the bar to its items).
+// margins and spacing and sizes the bar to its items). Screen readers see a
+// tool bar holding its buttons.
 class TGradientToolBar : public QWidget {
   Q_OBJECT
  public:

@@ -32,6 +32,11 @@ void TNewInplaceEdit::Load(const QString& text, bool selectAll) {
     CaretToEnd();
 }
 
+void TNewInplaceEdit::Unload() {
+  // setText, not clear(): clearing records every removed character for undo
+  if (!text().isEmpty()) setText(QString());
+}
+
 void TNewInplaceEdit::CaretToEnd() {
   deselect();
   end(false);

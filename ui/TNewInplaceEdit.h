@@ -20,6 +20,9 @@ class TNewInplaceEdit : public QLineEdit {
   // Shows `text` for a new edit: all of it selected (typing replaces it), or
   // nothing selected with the caret after the last character.
   void Load(const QString& text, bool selectAll);
+  // Drops the text of an ended edit, so a long one is not kept laid out
+  // while the editor is hidden.
+  void Unload();
 
   // Nothing selected, caret after the last character (F2).
   void CaretToEnd();

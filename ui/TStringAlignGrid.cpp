@@ -4,11 +4,14 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <stdexcept>
 #include <utility>
@@ -29,6 +32,32 @@ constexpr int WheelNotch = 120;
 
 const QColor Silver(192, 192, 192);
 const QColor Gray(128, 128, 128);
+
+// Drawing snaps every edge of a cell or a grid line to a whole device pixel,
+// so that at a fractional scale (125 %, 150 %) every line comes out the same
+// width; a logical pixel no longer has to be a whole number of device pixels.
+qreal SnapToDevice(qreal logical, qreal scale) { return std::round(logical * scale) / scale; }
+
+// A grid line's width on the device: a whole number of pixels, at least one.
+qreal LineWidthOnDevice(qreal scale) {
+  return std::max<qreal>(1, std::round(TStringAlignGrid::GridLineWidth * scale)) / scale;
+}
+
+// A cell and the grid lines below and right of it, [left, left + width) by
+// [top, top + height) in logical pixels, split on device pixels: the lines
+// take the last line width of the band, the cell the rest.
+QRectF SnappedCell(const QRect& cell, qreal scale) {
+  const qreal line = LineWidthOnDevice(scale);
+  const qreal right =
+      SnapToDevice(cell.left() + cell.width() + TStringAlignGrid::GridLineWidth, scale) - line;
+  const qreal bottom =
+      SnapToDevice(cell.top() + cell.height() + TStringAlignGrid::GridLineWidth, scale) - line;
+  const QPointF topLeft(SnapToDevice(cell.left(), scale), SnapToDevice(cell.top(), scale));
+  return QRectF(topLeft, QPointF(right, bottom));
+}
+
+// The scale from the painter's logical pixels to the device's.
+qreal DeviceScale(const QPainter& painter) { return painter.deviceTransform().m22(); }
 
 void CheckColumn(int ACol) {
   if (ACol != 0) throw std::out_of_range("TStringAlignGrid column " + std::to_string(ACol));
@@ -113,8 +142,8 @@ void TStringAlignGrid::SetCells(int ACol, int ARow, std::string text) {
   if (editorMode_ && ARow == editorRow_) {
     // the new text becomes the text of the open edit, Escape included, so
     // clearing or loading the column is never undone by a later Escape
-    editStartText_ = GridCellText::Decode(column_.Text(ARow));
-    editor_->setText(editStartText_);
+    editor_->setText(GridCellText::Decode(column_.Text(ARow)));
+    typedOver_ = false;
   }
   UpdateRow(ARow);
   NotifyCellTextToAccessibility(ARow);
@@ -194,8 +223,9 @@ void TStringAlignGrid::paintEvent(QPaintEvent* event) {
 void TStringAlignGrid::DrawCell(QPainter& painter, int row) const {
   if (editorMode_ && row == editorRow_ && editor_->isVisible()) return;  // the editor covers it
   const QRect cell = CellRect(row);
+  const QRectF filled = SnappedCell(cell, DeviceScale(painter));
   const bool selected = IsRowSelected(row);
-  painter.fillRect(cell, palette().color(selected ? QPalette::ToolTipBase : QPalette::Base));
+  painter.fillRect(filled, palette().color(selected ? QPalette::ToolTipBase : QPalette::Base));
   const std::string& bytes = column_.Text(row);
   if (!bytes.empty()) {
     const QRect textArea = cell.adjusted(TextInset, TextInset, -TextInset, -TextInset);
@@ -207,25 +237,31 @@ void TStringAlignGrid::DrawCell(QPainter& painter, int row) const {
     painter.drawText(textArea, Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, text);
     painter.restore();
   }
-  if (row == row_ && window()->focusWidget() == this) DrawFocusFrame(painter, cell);
+  if (row == row_ && window()->focusWidget() == this) DrawFocusFrame(painter, filled);
 }
 
-void TStringAlignGrid::DrawFocusFrame(QPainter& painter, const QRect& cell) const {
+void TStringAlignGrid::DrawFocusFrame(QPainter& painter, const QRectF& cell) const {
+  // dots along the cell's edges, as wide as a grid line
+  const qreal width = LineWidthOnDevice(DeviceScale(painter));
   const QBrush dots(Qt::black, Qt::Dense4Pattern);
-  painter.fillRect(QRect(cell.left(), cell.top(), cell.width(), 1), dots);
-  painter.fillRect(QRect(cell.left(), cell.bottom(), cell.width(), 1), dots);
-  painter.fillRect(QRect(cell.left(), cell.top(), 1, cell.height()), dots);
-  painter.fillRect(QRect(cell.right(), cell.top(), 1, cell.height()), dots);
+  painter.fillRect(QRectF(cell.left(), cell.top(), cell.width(), width), dots);
+  painter.fillRect(QRectF(cell.left(), cell.bottom() - width, cell.width(), width), dots);
+  painter.fillRect(QRectF(cell.left(), cell.top(), width, cell.height()), dots);
+  painter.fillRect(QRectF(cell.right() - width, cell.top(), width, cell.height()), dots);
 }
 
 void TStringAlignGrid::DrawGridLines(QPainter& painter, int firstRow, int lastRow) const {
   if (firstRow > lastRow) return;
   const QColor color = GridLineColor();
-  for (int row = firstRow; row <= lastRow; ++row)
-    painter.fillRect(QRect(0, CellRect(row).bottom() + 1, ColWidth + GridLineWidth, GridLineWidth), color);
-  const int top = CellRect(firstRow).top();
-  const int bottom = CellRect(lastRow).bottom() + GridLineWidth;
-  painter.fillRect(QRect(ColWidth, top, GridLineWidth, bottom - top + 1), color);
+  const qreal scale = DeviceScale(painter);
+  const qreal line = LineWidthOnDevice(scale);
+  for (int row = firstRow; row <= lastRow; ++row) {
+    const QRectF cell = SnappedCell(CellRect(row), scale);
+    painter.fillRect(QRectF(0, cell.bottom(), cell.right() + line, line), color);
+  }
+  const QRectF first = SnappedCell(CellRect(firstRow), scale);
+  const QRectF last = SnappedCell(CellRect(lastRow), scale);
+  painter.fillRect(QRectF(first.right(), first.top(), line, last.bottom() + line - first.top()), color);
 }
 
 QColor TStringAlignGrid::GridLineColor() const {
@@ -234,7 +270,9 @@ QColor TStringAlignGrid::GridLineColor() const {
 }
 
 void TStringAlignGrid::UpdateRow(int row) {
-  const QRect cell = CellRect(row).adjusted(0, 0, GridLineWidth, GridLineWidth);
+  // a pixel more on every side: at a fractional scale a snapped edge may
+  // lie just outside the row's logical rectangle
+  const QRect cell = CellRect(row).adjusted(-1, -1, GridLineWidth + 1, GridLineWidth + 1);
   if (cell.intersects(viewport()->rect())) viewport()->update(cell);
 }
 
@@ -343,16 +381,33 @@ bool TStringAlignGrid::HandleEditStartKey(QKeyEvent* event) {
       break;
   }
   if (!IsTypingKey(*event)) return false;
-  // the whole text is selected, so the key replaces it (Backspace empties it)
-  OpenEditor(true);
-  QCoreApplication::sendEvent(editor_, event);
+  TypeOver(event);
   return true;
 }
 
+void TStringAlignGrid::TypeOver(QKeyEvent* event) {
+  // The key replaces the whole text (Backspace empties it), so the old text
+  // is not loaded into the editor at all: it stays in the cell for Escape,
+  // and typing over a 10 MB cell costs what typing over an empty one does.
+  ShowEditor();
+  editor_->Load(QString(), false);
+  typedOver_ = true;
+  QCoreApplication::sendEvent(editor_, event);
+  if (event->key() != Qt::Key_Backspace && editor_->text().isEmpty()) {
+    // a character the editor does not take: over the selected text it would
+    // have changed nothing, so the edit shows the text, selected, after all
+    editor_->Load(GridCellText::Decode(column_.Text(row_)), true);
+    typedOver_ = false;
+  }
+}
+
 void TStringAlignGrid::LeaveByTab(bool forward) {
-  // step from the grid itself, so the search for the next control does not
-  // land back on the grid when it starts from the editor
-  if (editor_->hasFocus()) setFocus(Qt::TabFocusReason);
+  {
+    // step from the grid itself, so the search for the next control does not
+    // land back on the grid when it starts from the editor
+    const QScopedValueRollback leaving(focusLeavingEditor_, true);
+    if (editor_->hasFocus()) setFocus(Qt::TabFocusReason);
+  }
   focusNextPrevChild(forward);
   if (editorMode_ && Contains(QApplication::focusWidget())) editor_->setFocus(Qt::OtherFocusReason);
 }
@@ -361,13 +416,7 @@ void TStringAlignGrid::LeaveByTab(bool forward) {
 
 void TStringAlignGrid::MoveTo(int row, bool extendSelection) {
   row = std::clamp(row, 0, RowCount() - 1);
-  if (row == row_) {
-    if (!extendSelection && anchor_ != row_) {
-      anchor_ = row_;
-      viewport()->update();
-    }
-    return;
-  }
+  if (row == row_) return;  // a move that cannot move does nothing: a selected range stays
   bool canSelect = true;
   emit OnSelectCell(0, row, canSelect);
   if (!canSelect) return;
@@ -392,8 +441,14 @@ void TStringAlignGrid::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const int row = RowAt(event->position().toPoint());
   if (row < 0) return;
-  if (row == row_ && !editorMode_) {
-    MoveTo(row, false);  // collapses a range to the clicked cell
+  // the edited row's grid line, beside the editor: nothing moves, the edit goes on
+  if (row == row_ && editorMode_) return;
+  if (row == row_) {
+    // a click on the current cell collapses a range to it and edits it
+    if (anchor_ != row_) {
+      anchor_ = row_;
+      viewport()->update();
+    }
     rowMadeCurrentByPress_ = -1;
     OpenEditor(true);
     return;
@@ -424,12 +479,16 @@ void TStringAlignGrid::wheelEvent(QWheelEvent* event) {
 // ---- the in-place editor ---------------------------------------------------
 
 void TStringAlignGrid::OpenEditor(bool selectAll) {
+  ShowEditor();
+  editor_->Load(GridCellText::Decode(column_.Text(row_)), selectAll);
+  typedOver_ = false;
+}
+
+void TStringAlignGrid::ShowEditor() {
   ScrollIntoView(row_);
   editorMode_ = true;
   editorRow_ = row_;
-  editStartText_ = GridCellText::Decode(column_.Text(row_));
   PlaceEditor();
-  editor_->Load(editStartText_, selectAll);
   editor_->show();
   editor_->setFocus(Qt::OtherFocusReason);
   UpdateRow(row_);
@@ -446,26 +505,33 @@ void TStringAlignGrid::CommitEdit() {
 }
 
 void TStringAlignGrid::CancelEdit() {
-  editor_->setText(editStartText_);
-  CommitEdit();
+  // the cell still holds the text the edit began with (or the one written to
+  // it since): dropping the editor's text is all Escape has to do, and a long
+  // text is not loaded into the editor again
+  HideEditor();
 }
 
 void TStringAlignGrid::StoreEditorText() {
   // an unchanged text is not written back: a cell keeps the exact bytes it
   // was loaded with (its invalid UTF-8 included) until the user edits it
+  if (!typedOver_ && !editor_->isModified()) return;  // the loaded text, untouched
   const QString text = editor_->text();
-  if (text == GridCellText::Decode(column_.Text(editorRow_))) return;
+  if (GridCellText::DecodesTo(column_.Text(editorRow_), text)) return;
   column_.SetText(editorRow_, GridCellText::Encode(text));
   NotifyCellTextToAccessibility(editorRow_);
 }
 
 void TStringAlignGrid::HideEditor() {
+  const int row = editorRow_;
+  editorMode_ = false;
+  editorRow_ = -1;
+  typedOver_ = false;
+  // the text goes first: a line edit losing the focus walks all of its text
+  editor_->Unload();
   // the focus stays with the grid instead of passing to the next control
   if (editor_->hasFocus()) setFocus(Qt::OtherFocusReason);
   editor_->hide();
-  UpdateRow(editorRow_);
-  editorMode_ = false;
-  editorRow_ = -1;
+  UpdateRow(row);
 }
 
 // ---- focus -----------------------------------------------------------------
@@ -477,7 +543,19 @@ bool TStringAlignGrid::Contains(const QWidget* widget) const {
 void TStringAlignGrid::OnFocusChanged(QWidget* old, QWidget* now) {
   // only a move to another control of this window leaves the grid: another
   // window (a dialog, the About window) or a menu leaves an edit open
-  if (!old || !now || !Contains(old) || Contains(now) || now->window() != window()) return;
+  if (!old || !now || now->window() != window()) return;
+  if (Contains(now)) {
+    focusLentToMenuBar_ = false;
+    return;
+  }
+  const bool fromGrid = Contains(old) || (focusLentToMenuBar_ && qobject_cast<QMenuBar*>(old));
+  if (!fromGrid) return;
+  if (qobject_cast<QMenuBar*>(now)) {
+    // the menu bar's keyboard mode (Alt, F10) hands the focus back when it ends
+    focusLentToMenuBar_ = true;
+    return;
+  }
+  focusLentToMenuBar_ = false;
   LeaveGrid();
 }
 
@@ -491,12 +569,19 @@ void TStringAlignGrid::LeaveGrid() {
   if (editing) {
     editorMode_ = false;
     editorRow_ = -1;
+    typedOver_ = false;
+    editor_->Unload();
   }
   UpdateRow(row_);
 }
 
 void TStringAlignGrid::focusInEvent(QFocusEvent* event) {
   QAbstractScrollArea::focusInEvent(event);
+  // While an edit is open the keyboard belongs to its editor: a press on the
+  // scroll bar, the border, the strip beside the column or below the last
+  // row, or a right or middle click, gives the grid the focus without moving
+  // the current cell, and the focus goes straight back.
+  if (editorMode_ && !focusLeavingEditor_) editor_->setFocus(Qt::OtherFocusReason);
   UpdateRow(row_);
 }
 

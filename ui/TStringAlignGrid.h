@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QAbstractScrollArea>
-#include <QString>
 #include <string>
 
 namespace korvastel {
@@ -11,6 +10,7 @@ class TNewInplaceEdit;
 class QColor;
 class QKeyEvent;
 class QPainter;
+class QRectF;
 
 // The spans grid: one editable column of 4000 rows, drawn straight from the
 // SpanColumn it is given (the grid keeps no copy of the texts). Cells are
@@ -20,6 +20,9 @@ class QPainter;
 // when the edit is committed (Enter, a move, a click elsewhere, the focus
 // leaving the grid), and only if it differs from the cell's text, so a cell
 // loaded from a file keeps its exact bytes until the user really edits it.
+// While the editor is open it keeps the keyboard: a press on the grid that
+// does not move the current cell, or the menu bar's keyboard mode, hands it
+// straight back.
 class TStringAlignGrid : public QAbstractScrollArea {
   Q_OBJECT
  public:
@@ -85,6 +88,7 @@ class TStringAlignGrid : public QAbstractScrollArea {
   bool HandleNavigationKey(const QKeyEvent& event);
   bool HandleClipboardKey(const QKeyEvent& event);
   bool HandleEditStartKey(QKeyEvent* event);
+  void TypeOver(QKeyEvent* event);
   void LeaveByTab(bool forward);
 
   // moving the current cell
@@ -95,6 +99,7 @@ class TStringAlignGrid : public QAbstractScrollArea {
 
   // the in-place editor
   void OpenEditor(bool selectAll);
+  void ShowEditor();
   void CommitEdit();
   void CancelEdit();
   void HideEditor();
@@ -114,7 +119,7 @@ class TStringAlignGrid : public QAbstractScrollArea {
   // drawing
   void DrawCell(QPainter& painter, int row) const;
   void DrawGridLines(QPainter& painter, int firstRow, int lastRow) const;
-  void DrawFocusFrame(QPainter& painter, const QRect& cell) const;
+  void DrawFocusFrame(QPainter& painter, const QRectF& cell) const;
   QColor GridLineColor() const;
   void UpdateRow(int row);
   void UpdateScrollRange();
@@ -128,7 +133,15 @@ class TStringAlignGrid : public QAbstractScrollArea {
 
   bool editorMode_ = false;
   int editorRow_ = -1;
-  QString editStartText_;  // the text Escape brings back
+  // The edit began with a key typed over the cell: the editor started empty
+  // instead of loading the text it replaces, which stays in the cell for
+  // Escape.
+  bool typedOver_ = false;
+  // The grid itself is moving the focus (Tab): it must not go back to the editor.
+  bool focusLeavingEditor_ = false;
+  // The menu bar's keyboard mode took the focus from the grid; it comes back
+  // when that mode ends, and the grid is left only if it goes elsewhere.
+  bool focusLentToMenuBar_ = false;
 
   // the row the last mouse press made current: the second click of a
   // double-click there must not open the editor

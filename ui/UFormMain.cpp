@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -46,8 +47,16 @@ QFont WindowFont() {
 
 QString FromCore(const std::string& text) { return QString::fromStdString(text); }
 
-// The name as the file system spells it.
-std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+// The name as the core takes it: the file system's own bytes on Linux, UTF-8
+// on Windows (where the core hands it to the wide API, so that any name works
+// whatever the ANSI code page).
+std::string LocalPath(const QString& path) {
+#if defined(Q_OS_WIN)
+  return path.toStdString();
+#else
+  return QFile::encodeName(path).toStdString();
+#endif
+}
 
 }  // namespace
 
@@ -221,6 +230,8 @@ void TFormMain::createRightControls(QWidget* panel) {
   ButCalc = new QPushButton(panel);
   place(ButCalc, "ButCalc", {159, 34, 242, 25});
   LinkButtonToAction(ButCalc, ActCalc);
+  // Enter presses the focused button, as Space does, on every desktop
+  ButCalc->setAutoDefault(true);
 
   place(new TCaptionPanel(QStringLiteral("Приведённый пролёт, м"), panel), "PanelResult", {159, 77, 242, 27});
   EditResult = new QLineEdit(panel);
@@ -302,6 +313,32 @@ bool TFormMain::event(QEvent* event) {
   // their (empty) status tips must not blank it
   if (event->type() == QEvent::StatusTip) return true;
   return QMainWindow::event(event);
+}
+
+void TFormMain::keyPressEvent(QKeyEvent* event) {
+  // F10 does what a lone Alt does: the menu bar takes the keyboard with its
+  // first menu marked, and hands it back on Escape or a second F10. Controls
+  // pass the key up to the window, since none of them uses it.
+  if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::NoModifier) {
+    ToggleMenuKeyboardMode();
+    event->accept();
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
+}
+
+void TFormMain::ToggleMenuKeyboardMode() {
+  // The menu bar knows a lone Alt by the shortcut check of its press, which
+  // reports Alt held, and by its release. Qt reports a modifier key's own
+  // modifier as the state after the key, so the press is built with whichever
+  // state makes it report Alt held.
+  Qt::KeyboardModifiers pressState = Qt::NoModifier;
+  if (QKeyEvent(QEvent::ShortcutOverride, Qt::Key_Alt, pressState).modifiers() != Qt::AltModifier)
+    pressState = Qt::AltModifier;
+  QKeyEvent altPressed(QEvent::ShortcutOverride, Qt::Key_Alt, pressState);
+  QCoreApplication::sendEvent(this, &altPressed);
+  QKeyEvent altReleased(QEvent::KeyRelease, Qt::Key_Alt, Qt::AltModifier);
+  QCoreApplication::sendEvent(this, &altReleased);
 }
 
 void TFormMain::showEvent(QShowEvent* event) {

@@ -9,6 +9,7 @@
 #include "core/SpanColumn.h"
 
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -47,6 +48,7 @@ class TFormMain : public QMainWindow {
  protected:
   void showEvent(QShowEvent* event) override;
   bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void createActions();
@@ -70,6 +72,7 @@ class TFormMain : public QMainWindow {
 
   void FormShow();
   void PlaceOnDesktopOnce();
+  void ToggleMenuKeyboardMode();
 
   void ActClear();
   void ActProjectOpenExecute();

@@ -2,12 +2,18 @@
 // QBENCHMARK and is then timed again, interleaved with a baseline that does
 // the same job without the grid (or paints an empty viewport), so the figures
 // read as ratios that do not depend on the machine; each is also shown as a
-// share of a 16 ms frame.
+// share of a 16 ms frame. The in-place editor on long cells, whose runs take
+// seconds, is timed only in those interleaved runs, against an ordinary cell,
+// with the growth of the peak resident memory while the editor opens.
+
+#include <malloc.h>
 
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QSet>
 #include <QTest>
@@ -45,6 +51,49 @@ std::pair<double, double> MedianNs(const Job& job, const Job& baseline) {
   std::sort(baselineTimes.begin(), baselineTimes.end());
   return {double(jobTimes[Runs / 2]), double(baselineTimes[Runs / 2])};
 }
+
+// The same with an untimed setup before each run of the job and of the
+// baseline, and a given number of runs (the long texts take seconds).
+std::pair<double, double> MedianNs(const Job& setup, const Job& job, const Job& baselineSetup,
+                                   const Job& baseline, int runs) {
+  std::vector<qint64> jobTimes, baselineTimes;
+  for (int run = 0; run < runs; ++run) {
+    QElapsedTimer timer;
+    setup();
+    timer.start();
+    job();
+    jobTimes.push_back(timer.nsecsElapsed());
+    baselineSetup();
+    timer.restart();
+    baseline();
+    baselineTimes.push_back(timer.nsecsElapsed());
+  }
+  std::sort(jobTimes.begin(), jobTimes.end());
+  std::sort(baselineTimes.begin(), baselineTimes.end());
+  return {double(jobTimes[runs / 2]), double(baselineTimes[runs / 2])};
+}
+
+// A field of /proc/self/status, in kB.
+long StatusKb(const char* field) {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith(field)) return line.mid(qstrlen(field)).trimmed().split(' ').first().toLong();
+  return -1;
+}
+
+// How far the resident memory rises above its level before `job`, at its
+// peak, in bytes; -1 where the system cannot tell.
+double PeakGrowthBytes(const Job& setup, const Job& job) {
+  setup();
+  malloc_trim(0);
+  QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+  if (!clearRefs.open(QIODevice::WriteOnly) || clearRefs.write("5") != 1) return -1;  // resets the peak
+  clearRefs.close();
+  const long before = StatusKb("VmRSS:");
+  job();
+  return 1024.0 * double(StatusKb("VmHWM:") - before);
+}
 }  // namespace
 
 class GridBench : public QObject {
@@ -60,12 +109,20 @@ class GridBench : public QObject {
   void repaintFullViewport();
   void repaintHugeCell();
   void scrollHugeCell();
+  void typeOverLongCell();
+  void openEditorOnLongCell_data();
+  void openEditorOnLongCell();
+  void escapeAfterOpeningLongCell();
 
  private:
   void Report(const QString& name, const Job& job, const QString& baselineName, const Job& baseline);
   void FillColumn();
   void SelectAllRows();
   void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+  // The grid of long cells, its current row moved to `row`.
+  void GoToLongRow(int row);
+  // A key to whatever has the focus, and the viewport drawn again.
+  void KeyShown(Qt::Key key, const QString& text = QString());
 
   std::unique_ptr<korvastel::SpanColumn> column_;
   std::unique_ptr<korvastel::SpanColumn> hugeColumn_;  // a full column with one 10 MB cell
@@ -250,6 +307,111 @@ void GridBench::scrollHugeCell() {
   QBENCHMARK { scrollHuge(); }
   Report(QStringLiteral("scroll a 10 MB cell a row and back"), scrollHuge, QStringLiteral("ordinary cells"),
          scrollOrdinary);
+}
+
+// ---- the in-place editor on long cells ----------------------------------------------
+
+// Rows of the grid of long cells: row 3 holds 10 MB, row 5 the text of the
+// size measured, row 4 an ordinary span.
+constexpr int TenMegabyteRow = 3;
+constexpr int OrdinaryRow = 4;
+constexpr int MeasuredRow = 5;
+
+void GridBench::GoToLongRow(int row) {
+  if (hugeGrid_->EditorMode()) KeyShown(Qt::Key_Escape);
+  hugeGrid_->setFocus();
+  QTest::keyClick(hugeGrid_, Qt::Key_Home, Qt::ControlModifier);
+  for (int i = 0; i < row; ++i) QTest::keyClick(hugeGrid_, Qt::Key_Down);
+}
+
+void GridBench::KeyShown(Qt::Key key, const QString& text) {
+  auto* editor = hugeGrid_->findChild<QLineEdit*>();
+  QWidget* target = editor->isVisible() ? static_cast<QWidget*>(editor) : hugeGrid_;
+  QTest::sendKeyEvent(QTest::Click, target, key, text, Qt::NoModifier);
+  hugeGrid_->viewport()->repaint();  // the editor with it
+}
+
+void GridBench::typeOverLongCell() {
+  const std::string tenMegabytes = hugeColumn_->Text(TenMegabyteRow);
+  const Job onLong = [this, &tenMegabytes] {
+    hugeGrid_->SetCells(0, TenMegabyteRow, tenMegabytes);
+    GoToLongRow(TenMegabyteRow);
+  };
+  const Job onOrdinary = [this] {
+    hugeGrid_->SetCells(0, OrdinaryRow, SpanText);
+    GoToLongRow(OrdinaryRow);
+  };
+  const Job typeAndEnter = [this] {
+    KeyShown(Qt::Key_5, QStringLiteral("5"));
+    KeyShown(Qt::Key_Return);
+  };
+  const auto [longNs, ordinaryNs] = MedianNs(onLong, typeAndEnter, onOrdinary, typeAndEnter, Runs);
+  QCOMPARE(hugeGrid_->Cells(0, OrdinaryRow), std::string("5"));
+  QCOMPARE(hugeGrid_->Cells(0, TenMegabyteRow), std::string("5"));
+  summary_ << QStringLiteral("  %1 %2 ms = %3 x typing over an ordinary cell")
+                  .arg(QStringLiteral("type a key over a 10 MB cell, Enter, drawn"), -48)
+                  .arg(longNs / 1e6, 8, 'f', 3)
+                  .arg(longNs / ordinaryNs, 6, 'f', 2);
+  hugeGrid_->SetCells(0, TenMegabyteRow, tenMegabytes);
+}
+
+void GridBench::openEditorOnLongCell_data() {
+  QTest::addColumn<int>("bytes");
+  QTest::addColumn<int>("runs");
+  QTest::addColumn<int>("key");
+  for (const int key : {int(Qt::Key_Return), int(Qt::Key_F2)}) {
+    const char* name = key == Qt::Key_F2 ? "F2" : "Enter";
+    QTest::addRow("%s, 100 kB", name) << 100'000 << 11 << key;
+    QTest::addRow("%s, 1 MB", name) << 1'000'000 << 3 << key;
+    QTest::addRow("%s, 10 MB", name) << 10'000'000 << 1 << key;
+  }
+}
+
+void GridBench::openEditorOnLongCell() {
+  QFETCH(int, bytes);
+  QFETCH(int, runs);
+  QFETCH(int, key);
+  hugeGrid_->SetCells(0, MeasuredRow, std::string(std::size_t(bytes), '7'));
+  const Job onLong = [this] { GoToLongRow(MeasuredRow); };
+  const Job onOrdinary = [this] { GoToLongRow(OrdinaryRow); };
+  const Job open = [this, key] { KeyShown(Qt::Key(key)); };
+  const auto [longNs, ordinaryNs] = MedianNs(onLong, open, onOrdinary, open, runs);
+  const double peak = PeakGrowthBytes(onLong, open);
+  QVERIFY(hugeGrid_->EditorMode());
+  QCOMPARE(hugeGrid_->Row(), MeasuredRow);
+  summary_
+      << QStringLiteral(
+             "  %1 %2 ms = %3 x an ordinary cell; %4 % of a 16 ms frame; peak memory +%5 MB = %6 x the text")
+             .arg(QString::fromLatin1(QTest::currentDataTag()).prepend(QStringLiteral("open the editor: ")),
+                  -48)
+             .arg(longNs / 1e6, 8, 'f', 3)
+             .arg(longNs / ordinaryNs, 8, 'f', 1)
+             .arg(100 * longNs / FrameNs, 0, 'f', 1)
+             .arg(peak / 1e6, 0, 'f', 1)
+             .arg(peak / bytes, 0, 'f', 1);
+  GoToLongRow(OrdinaryRow);
+  hugeGrid_->SetCells(0, MeasuredRow, std::string());
+}
+
+void GridBench::escapeAfterOpeningLongCell() {
+  // Enter loads the text; Escape with nothing typed must not load it again
+  hugeGrid_->SetCells(0, TenMegabyteRow, std::string(10'000'000, '7'));
+  const Job openLong = [this] {
+    GoToLongRow(TenMegabyteRow);
+    KeyShown(Qt::Key_Return);
+  };
+  const Job openOrdinary = [this] {
+    GoToLongRow(OrdinaryRow);
+    KeyShown(Qt::Key_Return);
+  };
+  const Job escape = [this] { KeyShown(Qt::Key_Escape); };
+  const auto [longNs, ordinaryNs] = MedianNs(openLong, escape, openOrdinary, escape, 3);
+  QVERIFY(!hugeGrid_->EditorMode());
+  QCOMPARE(hugeGrid_->Cells(0, TenMegabyteRow).size(), std::size_t(10'000'000));
+  summary_ << QStringLiteral("  %1 %2 ms = %3 x an ordinary cell")
+                  .arg(QStringLiteral("Escape after Enter on a 10 MB cell, drawn"), -48)
+                  .arg(longNs / 1e6, 8, 'f', 3)
+                  .arg(longNs / ordinaryNs, 6, 'f', 2);
 }
 
 QTEST_MAIN(GridBench)

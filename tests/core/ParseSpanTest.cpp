@@ -61,18 +61,20 @@ class SeparatorScope {
 
 // For tests that do extended arithmetic of their own: puts the environment
 // back so that only the parser's effect on it is checked.
-// (MinGW's fesetenv leaves the SSE flags alone, so they are put back apart.)
 class OwnArithmeticScope {
  public:
   OwnArithmeticScope() : flags_(std::fetestexcept(FE_ALL_EXCEPT)) { std::fegetenv(&saved_); }
   ~OwnArithmeticScope() {
+    // the flags raised meanwhile go too: MinGW's fesetenv leaves the SSE unit's
+    // as they are (and its strtold raises inexact there)
+    const int raised = std::fetestexcept(FE_ALL_EXCEPT) & ~flags_;
     std::fesetenv(&saved_);
-    std::feclearexcept(FE_ALL_EXCEPT & ~flags_);
+    std::feclearexcept(raised);
   }
 
  private:
-  std::fenv_t saved_;
   int flags_;
+  std::fenv_t saved_;
 };
 
 // strtold's correctly rounded value cut to the extended 64-bit mantissa,

@@ -122,6 +122,43 @@ TEST(RulingSpanTest, CountValidSpansUsesTheParserOnly) {
   EXPECT_EQ(CountValidSpans(SpanColumn()), 0);
 }
 
+TEST(RulingSpanTest, CountFollowsEveryWriteAndSeparatorChange) {
+  // the verdicts the count remembers never outlive their text or separator
+  struct Step {
+    int row;
+    const char* text;
+    char separator;
+    std::int32_t count;
+  };
+  // one step a line: write the row (-1: none), set the separator, count
+  // clang-format off
+  const Step steps[] = {
+      {0,  "1,5",    '.', 0},
+      {1,  "2",      '.', 1},
+      {-1, "",       ',', 2},  // "1,5" is a span under ","
+      {-1, "",       '.', 1},
+      {1,  "abc",    '.', 0},
+      {0,  "1.5",    '.', 1},
+      {0,  "",       '.', 0},
+      {2,  "7,25",   ',', 1},
+      {3,  "1e5000", ',', 1},
+      {3,  "1e500",  ',', 2},
+      {-1, "",       '.', 1},
+  };
+  // clang-format on
+  const char saved = DecimalSeparator();
+  SpanColumn column;
+  for (const Step& step : steps) {
+    SCOPED_TRACE(std::string(step.text) + " then separator " + step.separator);
+    if (step.row >= 0) column.SetText(step.row, step.text);
+    SetDecimalSeparator(step.separator);
+    EXPECT_EQ(CountValidSpans(column), step.count);
+    EXPECT_EQ(CountValidSpans(column), step.count);  // the remembered verdicts agree
+  }
+  SetDecimalSeparator(saved);
+  EXPECT_EQ(DecimalSeparator(), saved);
+}
+
 TEST(RulingSpanTest, RegionalSeparatorAppliesToParsingAndFormatting) {
   const char saved = DecimalSeparator();
   SetDecimalSeparator(',');

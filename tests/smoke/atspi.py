@@ -4,6 +4,8 @@ accessibility bus (AT-SPI). Used by the desktop smoke test.
 
   atspi.py wait APP                  wait until APP is on the bus
   atspi.py centre APP ROLE NAME      screen centre "x y" of the control
+  atspi.py extents APP ROLE NAME     screen rectangle "x y width height" of the control
+  atspi.py children APP ROLE NAME    the roles and names of the control's children, one a line
   atspi.py text APP ROLE NAME        the text the control shows
   atspi.py described APP TEXT        the name of the control whose description is TEXT
   atspi.py cell APP TABLE ROW        the text of a cell of the table named TABLE
@@ -45,6 +47,10 @@ def wait_for(function, *args):
 
 def walk(node):
     yield node
+    # a table's cells are reached through its table interface: walking its
+    # thousands of rows would only make every search slow
+    if node.get_role_name() == "table":
+        return
     for i in range(node.get_child_count()):
         child = node.get_child_at_index(i)
         if child is not None:
@@ -81,6 +87,14 @@ def main(argv):
     elif command == "centre":
         extents = Atspi.Component.get_extents(control(*args), Atspi.CoordType.SCREEN)
         print(extents.x + extents.width // 2, extents.y + extents.height // 2)
+    elif command == "extents":
+        extents = Atspi.Component.get_extents(control(*args), Atspi.CoordType.SCREEN)
+        print(extents.x, extents.y, extents.width, extents.height)
+    elif command == "children":
+        node = control(*args)
+        for i in range(node.get_child_count()):
+            child = node.get_child_at_index(i)
+            print(f"{child.get_role_name()}: {child.get_name()}")
     elif command == "text":
         print(shown_text(control(*args)))
     elif command == "described":

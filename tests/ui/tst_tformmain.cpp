@@ -42,6 +42,7 @@ class TestTFormMain : public QObject, private FormMainHarness {
 
   void eachActionRunsFromMenuAndToolbar_data();
   void eachActionRunsFromMenuAndToolbar();
+  void butCalcRunsTheCalculation_data();
   void butCalcRunsTheCalculation();
   void workedExamplesTypedIntoTheGrid_data();
   void workedExamplesTypedIntoTheGrid();
@@ -50,6 +51,8 @@ class TestTFormMain : public QObject, private FormMainHarness {
   void editingRecountsButLeavesTheResults();
   void clearEmptiesEverythingAndAMoveShowsZero();
   void clearReloadsAnOpenEditor();
+  void menuBarKeyboardModeLeavesTheEditOpen_data();
+  void menuBarKeyboardModeLeavesTheEditOpen();
 
   void openFillsRowsFromTheTopAndRecounts();
   void openOfAMissingFileShowsFileNotFound();
@@ -319,6 +322,23 @@ void TestTFormMain::controlsAreNamedForScreenReaders() {
   setRows({"1", "2"});
   QTest::mouseClick(butCalc(), Qt::LeftButton);
   QCOMPARE(name(labelCnt()), QStringLiteral("2"));
+
+  // a tool bar holding its seven buttons, left to right, and nothing else
+  QAccessibleInterface* toolBar = QAccessible::queryAccessibleInterface(control<QWidget>("ToolBar1"));
+  QCOMPARE(toolBar->role(), QAccessible::ToolBar);
+  QCOMPARE(toolBar->text(QAccessible::Name), QStringLiteral("Панель инструментов"));
+  const QStringList buttons{"Очистить",    "Открыть файл", "Сохранить файл", "Расчёт",
+                            "О программе", "Помощь",       "Выход"};
+  QCOMPARE(toolBar->childCount(), buttons.size());
+  for (int i = 0; i < toolBar->childCount(); ++i) {
+    QAccessibleInterface* button = toolBar->child(i);
+    QCOMPARE(button->role(), QAccessible::Button);
+    QCOMPARE(button->text(QAccessible::Name), buttons[i]);
+    QCOMPARE(button->parent(), toolBar);
+    QCOMPARE(toolBar->indexOfChild(button), i);
+    QCOMPARE(toolBar->childAt(button->rect().center().x(), button->rect().center().y()), button);
+  }
+  QCOMPARE(QAccessible::queryAccessibleInterface(form_->centralWidget())->indexOfChild(toolBar), 0);
 }
 
 void TestTFormMain::tabOrderRunsGridButtonResultSum() {
@@ -379,14 +399,35 @@ void TestTFormMain::eachActionRunsFromMenuAndToolbar() {
   QVERIFY2(boxes_.isEmpty(), qPrintable(boxes_.value(0).text));
 }
 
+void TestTFormMain::butCalcRunsTheCalculation_data() {
+  QTest::addColumn<QStringList>("rows");
+  QTest::addColumn<QString>("press");  // a click, or a key on the button reached by Tab from the grid
+  QTest::addColumn<QStringList>("shown");
+  QTest::newRow("click") << QStringList{"100", "200", "300"} << "click"
+                         << QStringList{"244.95", "600.00", "3"};
+  QTest::newRow("Space") << QStringList{"-5"} << "Space" << QStringList{"5.00", "-5.00", "1"};
+  QTest::newRow("Enter") << QStringList{"-5"} << "Return" << QStringList{"5.00", "-5.00", "1"};
+  QTest::newRow("keypad Enter") << QStringList{"100", "200", "300"} << "Enter"
+                                << QStringList{"244.95", "600.00", "3"};
+}
+
 void TestTFormMain::butCalcRunsTheCalculation() {
-  setRows({"100", "200", "300"});
-  QTest::mouseClick(butCalc(), Qt::LeftButton);
-  QVERIFY(results() == QStringList({"244.95", "600.00", "3"}));
-  // and from the keyboard, as a focused push button is pressed
-  setRows({"-5"});
-  QTest::keyClick(butCalc(), Qt::Key_Space);
-  QVERIFY(results() == QStringList({"5.00", "-5.00", "1"}));
+  QFETCH(QStringList, rows);
+  QFETCH(QString, press);
+  QFETCH(QStringList, shown);
+  setRows(rows);
+  if (press == "click") {
+    QTest::mouseClick(butCalc(), Qt::LeftButton);
+  } else {
+    // from the keyboard, as a focused push button is pressed
+    grid()->setFocus();
+    QTest::keyClick(grid(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), butCalc());
+    const Qt::Key key = press == "Space" ? Qt::Key_Space : press == "Return" ? Qt::Key_Return : Qt::Key_Enter;
+    QTest::keyClick(butCalc(), key, press == "Enter" ? Qt::KeypadModifier : Qt::NoModifier);
+  }
+  QCOMPARE(results(), shown);
+  QVERIFY(boxes_.isEmpty());
 }
 
 void TestTFormMain::workedExamplesTypedIntoTheGrid_data() {
@@ -502,6 +543,47 @@ void TestTFormMain::clearReloadsAnOpenEditor() {
   QVERIFY(grid()->EditorMode());
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
   QCOMPARE(grid()->Cells(0, 0), std::string());
+}
+
+void TestTFormMain::menuBarKeyboardModeLeavesTheEditOpen_data() {
+  QTest::addColumn<QStringList>("keys");  // pressed after typing "45" into row 0
+  QTest::addColumn<QString>("cell");      // row 0 after "6" and Enter, where the edit stays open
+  QTest::newRow("Alt, Escape") << QStringList{"Alt", "Escape"} << "456";
+  QTest::newRow("F10, Escape") << QStringList{"F10", "Escape"} << "456";
+  QTest::newRow("F10, F10") << QStringList{"F10", "F10"} << "456";
+  QTest::newRow("Alt, Alt") << QStringList{"Alt", "Alt"} << "456";
+  // a control taking the focus from the menu bar still commits the edit
+  QTest::newRow("Alt, then a click on the calculate button") << QStringList{"Alt", "ButCalc"} << "45";
+}
+
+void TestTFormMain::menuBarKeyboardModeLeavesTheEditOpen() {
+  QFETCH(QStringList, keys);
+  QFETCH(QString, cell);
+  setRows({"100"});
+  grid()->setFocus();
+  typeKeys("45");
+  for (qsizetype i = 0; i < keys.size(); ++i) {
+    const QString& key = keys[i];
+    QWidget* focused = QApplication::focusWidget();
+    if (key == "Alt") {
+      QTest::keyPress(focused, Qt::Key_Alt, Qt::AltModifier);
+      QTest::keyRelease(focused, Qt::Key_Alt, Qt::NoModifier);
+    } else if (key == "ButCalc") {
+      QTest::mouseClick(butCalc(), Qt::LeftButton);
+    } else {
+      QTest::keyClick(focused, key == "F10" ? Qt::Key_F10 : Qt::Key_Escape);
+    }
+    if (i == 0) QCOMPARE(QApplication::focusWidget(), form_->menuBar());
+  }
+  if (grid()->EditorMode()) {
+    QCOMPARE(QApplication::focusWidget()->parentWidget(), grid()->viewport());  // the editor
+    typeKeys("6");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  } else {
+    QCOMPARE(editResult()->text(), QStringLiteral("45.00"));
+  }
+  QCOMPARE(grid()->Cells(0, 0), cell.toStdString());
+  QVERIFY(boxes_.isEmpty());
 }
 
 // ---- files -----------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
@@ -113,8 +114,12 @@ class TestGrid : public QObject {
   void doesNotDrawTheCellUnderTheEditor();
   void editorShowsTheTextWhereTheCellDoes();
   void drawsTheEndOfAHugeText();
+  void drawsEveryLineAsWideAtAnyScale_data();
+  void drawsEveryLineAsWideAtAnyScale();
   void visibleTailStartsOnACharacter_data();
   void visibleTailStartsOnACharacter();
+  void decodesToTellsTextsApartWithoutDecoding_data();
+  void decodesToTellsTextsApartWithoutDecoding();
 
   // accessibility
   void exposesATableOfCells();
@@ -219,12 +224,30 @@ void TestGrid::TypeText(const QString& text) {
                         Qt::NoModifier);
 }
 
-// A step is "=text" (typed), "Click:N" / "ShiftClick:N" on row N, "Wheel:N"
-// notches (negative: up), "ClickButton" / "FocusButton" for the other control,
-// or a key such as "Shift+Down".
+// A step is "=text" (typed), "Click:N" / "ShiftClick:N" / "RightClick:N" /
+// "MiddleClick:N" on row N, "Wheel:N" notches (negative: up), a press on a
+// part of the grid that holds no cell ("PressScrollBar", "PressBorder",
+// "PressBesideTheColumn", "PressBelowTheRows"), "ScrollToEnd" (the view only),
+// "ClickButton" / "FocusButton" for the other control, or a key such as
+// "Shift+Down".
 void TestGrid::Do(const QString& step) {
   if (step.startsWith(u'=')) return TypeText(step.mid(1));
   if (step.startsWith(QLatin1String("Click:"))) return Click(step.mid(6).toInt());
+  if (step.startsWith(QLatin1String("RightClick:")))
+    return QTest::mouseClick(grid_->viewport(), Qt::RightButton, {}, CellCenter(step.mid(11).toInt()));
+  if (step.startsWith(QLatin1String("MiddleClick:")))
+    return QTest::mouseClick(grid_->viewport(), Qt::MiddleButton, {}, CellCenter(step.mid(12).toInt()));
+  QScrollBar* bar = grid_->verticalScrollBar();
+  const QRect viewport = grid_->viewport()->rect();
+  if (step == QLatin1String("PressScrollBar"))  // on the track below the box: a page down
+    return QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - 30));
+  if (step == QLatin1String("PressBorder"))
+    return QTest::mouseClick(grid_, Qt::LeftButton, {}, QPoint(0, 100));
+  if (step == QLatin1String("PressBesideTheColumn"))
+    return QTest::mouseClick(grid_->viewport(), Qt::LeftButton, {}, QPoint(viewport.right() - 2, 10));
+  if (step == QLatin1String("PressBelowTheRows"))
+    return QTest::mouseClick(grid_->viewport(), Qt::LeftButton, {}, QPoint(50, viewport.bottom() - 2));
+  if (step == QLatin1String("ScrollToEnd")) return bar->setValue(bar->maximum());
   if (step.startsWith(QLatin1String("ShiftClick:"))) return Click(step.mid(11).toInt(), Qt::ShiftModifier);
   if (step.startsWith(QLatin1String("Wheel:"))) return Wheel(step.mid(6).toInt());
   if (step == QLatin1String("ClickButton")) return QTest::mouseClick(button_, Qt::LeftButton);
@@ -323,6 +346,25 @@ void TestGrid::editStartAndEnd_data() {
       << QStringList{"select 0,3999 sees ''"};
   QTest::newRow("Ctrl+Down scrolls and keeps the edit open")
       << "" << QStringList{"=9", "Ctrl+Down"} << "" << 0 << open << QStringList{};
+  // a press that does not move the current cell leaves the keyboard with the editor
+  QTest::newRow("'12', scroll bar, '3', Enter")
+      << "" << QStringList{"=12", "PressScrollBar", "=3", "Enter"} << "123" << 0 << closed << QStringList{};
+  QTest::newRow("'12', border, '3', Enter")
+      << "" << QStringList{"=12", "PressBorder", "=3", "Enter"} << "123" << 0 << closed << QStringList{};
+  QTest::newRow("'12', beside the column, '3', Enter")
+      << "" << QStringList{"=12", "PressBesideTheColumn", "=3", "Enter"} << "123" << 0 << closed
+      << QStringList{};
+  QTest::newRow("'12', below the last row, '3', Enter")
+      << "" << QStringList{"=12", "ScrollToEnd", "PressBelowTheRows", "=3", "Enter"} << "123" << 0 << closed
+      << QStringList{};
+  QTest::newRow("'12', press on its own row beside the editor, '3', Enter")
+      << "" << QStringList{"=12", "Click:0", "=3", "Enter"} << "123" << 0 << closed << QStringList{};
+  QTest::newRow("'12', right click on row 3, '3', Enter")
+      << "" << QStringList{"=12", "RightClick:3", "=3", "Enter"} << "123" << 0 << closed << QStringList{};
+  QTest::newRow("'12', middle click on row 3, '3', Enter")
+      << "" << QStringList{"=12", "MiddleClick:3", "=3", "Enter"} << "123" << 0 << closed << QStringList{};
+  QTest::newRow("a character the editor does not take keeps '100'")
+      << "100" << QStringList{"=\u0085", "Enter"} << "100" << 0 << closed << QStringList{};
 }
 
 void TestGrid::editStartAndEnd() {
@@ -343,6 +385,9 @@ void TestGrid::editStartAndEnd() {
 
 void TestGrid::typingKeepsTheCellUntilCommitted() {
   grid_->SetCells(0, 0, "100");
+  // typing over the cell never loads its text into the editor: a long text
+  // would cost seconds to lay out only to be replaced
+  QSignalSpy shown(Editor(), &QLineEdit::textChanged);
   Run({"Backspace"});
   QVERIFY(grid_->EditorMode());
   QCOMPARE(Editor()->text(), QString());
@@ -353,7 +398,13 @@ void TestGrid::typingKeepsTheCellUntilCommitted() {
   QVERIFY(Editor()->hasFocus());
   Run({"Enter"});
   QCOMPARE(Text(0), QStringLiteral("12"));
-  QVERIFY(grid_->hasFocus());  // the focus stays in the grid, not on the next control
+  QVERIFY(grid_->hasFocus());                // the focus stays in the grid, not on the next control
+  Run({"=3", "Escape", "Enter", "Escape"});  // nor does Escape load it back, after typing or Enter
+  QCOMPARE(Text(0), QStringLiteral("12"));
+  for (const QList<QVariant>& change : std::as_const(shown))
+    QVERIFY2(change[0].toString() != QStringLiteral("100") && change[0].toString().size() <= 2,
+             qPrintable(change[0].toString()));
+  QCOMPARE(shown.count(QList<QVariant>{QStringLiteral("12")}), 2);  // typed, then loaded by Enter
 }
 
 void TestGrid::editorKeysStayInTheEditor_data() {
@@ -377,7 +428,7 @@ void TestGrid::editorKeysStayInTheEditor_data() {
                                                 << "100";
   QTest::newRow("a bare Insert changes nothing") << QStringList{"F2", "Ins", "=5"} << "1005"
                                                  << "";
-  QTest::newRow("Tab is never typed") << QStringList{"F2", "Tab"} << "100"
+  QTest::newRow("Tab is never typed") << QStringList{"F2", "Tab", "Shift+Tab", "F2"} << "100"
                                       << "";
 }
 
@@ -398,6 +449,7 @@ void TestGrid::unchangedEditKeepsTheStoredBytes_data() {
   QTest::newRow("F2, Down") << QStringList{"F2", "Down"};
   QTest::newRow("F2, Tab") << QStringList{"F2", "Tab"};
   QTest::newRow("typing then Escape") << QStringList{"=5", "Escape"};
+  QTest::newRow("F2, a key and Backspace") << QStringList{"F2", "=5", "Backspace", "Enter"};
   QTest::newRow("click, click row 3") << QStringList{"Click:0", "Click:3"};
 }
 
@@ -540,6 +592,14 @@ void TestGrid::navigation_data() {
   QTest::newRow("wheel up at the top") << QStringList{"Wheel:-1"} << 0 << 0 << 0 << 0 << 0;
   QTest::newRow("wheel collapses a range")
       << QStringList{"Shift+Down", "Shift+Down", "Wheel:-1"} << 1 << 1 << 1 << 0 << 3;
+  // a move that cannot move does nothing: the range stays
+  QTest::newRow("Up, Ctrl+Home, wheel up at row 0 keep a range")
+      << QStringList{"Down", "Down", "Shift+Up", "Shift+Up", "Up", "Ctrl+Home", "Wheel:-1"} << 0 << 0 << 2
+      << 0 << 4;
+  QTest::newRow("Down, Ctrl+End, Page Down, wheel down at the last row keep a range")
+      << QStringList{"Ctrl+End", "Up",       "Up",     "Shift+Down", "Shift+Down",
+                     "Down",     "Ctrl+End", "PgDown", "Wheel:1"}
+      << 3999 << 3997 << 3999 << lastTop << 5;
 }
 
 void TestGrid::navigation() {
@@ -928,6 +988,62 @@ void TestGrid::drawsTheEndOfAHugeText() {
   QCOMPARE(image.copy(grid_->CellRect(1)), image.copy(grid_->CellRect(2)));
 }
 
+void TestGrid::drawsEveryLineAsWideAtAnyScale_data() {
+  QTest::addColumn<qreal>("scale");
+  QTest::addColumn<int>("lineWidth");  // in device pixels
+  QTest::newRow("100 %") << 1.0 << 1;
+  QTest::newRow("125 %") << 1.25 << 1;
+  QTest::newRow("150 %") << 1.5 << 2;
+  QTest::newRow("175 %") << 1.75 << 2;
+  QTest::newRow("200 %") << 2.0 << 2;
+}
+
+void TestGrid::drawsEveryLineAsWideAtAnyScale() {
+  QFETCH(qreal, scale);
+  QFETCH(int, lineWidth);
+  Run({"Down", "Down", "Shift+Down", "Shift+Down", "Tab"});  // selected and plain cells, no focus frame
+  const QSize size = grid_->viewport()->size();
+  // whole device pixels only: a fractional last one may stay unpainted
+  QImage image(qFloor(size.width() * scale), qFloor(size.height() * scale), QImage::Format_RGB32);
+  image.setDevicePixelRatio(scale);
+  image.fill(Qt::red);
+  grid_->viewport()->render(&image);
+  const QColor window = grid_->palette().color(QPalette::Base);
+  const QColor selected = grid_->palette().color(QPalette::ToolTipBase);
+
+  // down through the column: cells and lines only, every line as wide, and
+  // as many lines as rows shown
+  QList<int> lines;
+  int run = 0;
+  const int x = qRound(50 * scale);
+  for (int y = 0; y < image.height(); ++y) {
+    const QColor pixel = image.pixelColor(x, y);
+    if (pixel == SilverLine) {
+      ++run;
+      continue;
+    }
+    QVERIFY2(pixel == window || pixel == selected, qPrintable(QStringLiteral("y %1").arg(y)));
+    if (run > 0) lines << run;
+    run = 0;
+  }
+  QCOMPARE(lines.size(), WholeRows);
+  QCOMPARE(lines, QList<int>(WholeRows, lineWidth));
+
+  // across a plain and a selected row: the column's line, then the strip beside it
+  for (const int row : {0, 3}) {
+    QList<QColor> across;
+    const int y = qRound((row * Pitch + 10) * scale);
+    for (int column = 0; column < image.width(); ++column) {
+      const QColor pixel = image.pixelColor(column, y);
+      if (across.isEmpty() || across.last() != pixel) across << pixel;
+    }
+    QCOMPARE(across, (QList<QColor>{row == 3 ? selected : window, SilverLine, window}));
+    int width = 0;
+    for (int column = 0; column < image.width(); ++column) width += image.pixelColor(column, y) == SilverLine;
+    QCOMPARE(width, lineWidth);
+  }
+}
+
 void TestGrid::visibleTailStartsOnACharacter_data() {
   QTest::addColumn<QByteArray>("bytes");
   QTest::newRow("two-byte letters") << QString(20000, u'ф').toUtf8();
@@ -946,6 +1062,34 @@ void TestGrid::visibleTailStartsOnACharacter() {
     QVERIFY(GridCellText::Decode(shifted).endsWith(tail));
     QVERIFY(tail.size() < 2000);
   }
+}
+
+void TestGrid::decodesToTellsTextsApartWithoutDecoding_data() {
+  QTest::addColumn<QByteArray>("bytes");
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<bool>("same");
+  QTest::newRow("equal") << QByteArray("100") << "100" << true;
+  QTest::newRow("invalid byte") << QByteArray(
+                                       "\xB2"
+                                       "12")
+                                << "\uFFFD12" << true;
+  QTest::newRow("byte order mark, dropped") << QByteArray(
+                                                   "\xEF\xBB\xBF"
+                                                   "7")
+                                            << "7" << true;
+  QTest::newRow("three bytes a character") << QByteArray("\xE2\x82\xAC\xE2\x82\xAC") << "€€" << true;
+  QTest::newRow("four bytes, two units") << QByteArray("\xF0\x9F\x98\x80") << "\U0001F600" << true;
+  QTest::newRow("longer text") << QByteArray("7") << "77" << false;
+  QTest::newRow("10 MB against one character") << QByteArray(10'000'000, '7') << "7" << false;
+  QTest::newRow("same length, other text") << QByteArray("128") << "125" << false;
+}
+
+void TestGrid::decodesToTellsTextsApartWithoutDecoding() {
+  QFETCH(QByteArray, bytes);
+  QFETCH(QString, text);
+  QFETCH(bool, same);
+  QCOMPARE(GridCellText::DecodesTo(bytes.toStdString(), text), same);
+  QCOMPARE(GridCellText::Decode(bytes.toStdString()) == text, same);
 }
 
 // ---- accessibility -----------------------------------------------------------------
