@@ -18,7 +18,8 @@ class Exception : public std::exception {
 };
 
 // A text that is not a number: "'<text>' is not a valid floating point value",
-// with the whole text inserted as it stands, blanks included.
+// with the whole text inserted as it stands, blanks included, up to its first
+// NUL, where the text ends.
 class EConvertError : public Exception {
  public:
   explicit EConvertError(std::string_view text);

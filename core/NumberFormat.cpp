@@ -1,11 +1,15 @@
 #include "core/NumberFormat.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/DecimalSeparator.h"
 #include "core/ExtendedArithmetic.h"
+#include "core/ExtendedPaths.h"
 #include "core/PowersOfTen.h"
 
 namespace korvastel {
@@ -21,16 +25,75 @@ struct DecimalDigits {
   int pointPosition = 0;
 };
 
+// A whole number in 32-bit digits, least significant first: just enough to
+// compare a double with a power of ten exactly.
+using WholeNumber = std::vector<std::uint32_t>;
+
+void MultiplyBy(WholeNumber& number, std::uint32_t factor) {
+  std::uint64_t carry = 0;
+  for (std::uint32_t& digit : number) {
+    carry += static_cast<std::uint64_t>(digit) * factor;
+    digit = static_cast<std::uint32_t>(carry);
+    carry >>= 32;
+  }
+  if (carry != 0) number.push_back(static_cast<std::uint32_t>(carry));
+}
+
+void MultiplyByPowerOfTen(WholeNumber& number, int exponent) {
+  for (; exponent >= 9; exponent -= 9) MultiplyBy(number, 1'000'000'000u);
+  std::uint32_t rest = 1;
+  for (; exponent > 0; --exponent) rest *= 10;
+  MultiplyBy(number, rest);
+}
+
+void MultiplyByPowerOfTwo(WholeNumber& number, int exponent) {
+  number.insert(number.begin(), static_cast<std::size_t>(exponent / 32), 0u);
+  MultiplyBy(number, std::uint32_t{1} << (exponent % 32));
+}
+
+bool AtLeast(WholeNumber a, WholeNumber b) {
+  while (!a.empty() && a.back() == 0) a.pop_back();
+  while (!b.empty() && b.back() == 0) b.pop_back();
+  if (a.size() != b.size()) return a.size() > b.size();
+  return !std::lexicographical_compare(a.rbegin(), a.rend(), b.rbegin(), b.rend());
+}
+
+// significand * 2^binary >= 10^decimal, decided in whole numbers.
+bool AtLeastPowerOfTen(std::uint64_t significand, int binary, int decimal) {
+  WholeNumber left{static_cast<std::uint32_t>(significand), static_cast<std::uint32_t>(significand >> 32)};
+  WholeNumber right{1};
+  MultiplyByPowerOfTwo(binary >= 0 ? left : right, binary >= 0 ? binary : -binary);
+  MultiplyByPowerOfTen(decimal >= 0 ? right : left, decimal >= 0 ? decimal : -decimal);
+  return AtLeast(left, right);
+}
+
+// floor(log10(value)) for a positive finite double, exactly. The binary
+// exponent b gives floor(b log10 2), which is the answer or one below it; one
+// comparison with a power of ten settles which.
+int DecimalExponentOf(double value) {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  const int field = static_cast<int>(bits >> 52);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  const std::uint64_t significand = field == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
+  const int binary = (field == 0 ? 1 : field) - 1075;  // value = significand * 2^binary
+  const int topBit = binary + static_cast<int>(std::bit_width(significand)) - 1;
+  const int estimate = (topBit * 78913) >> 18;  // floor(topBit * log10 2) for |topBit| <= 1650
+  return AtLeastPowerOfTen(significand, binary, estimate + 1) ? estimate + 1 : estimate;
+}
+
 // Scales the value in extended precision so that 18 digits stand before the
 // point and rounds that to the nearest integer.
-DecimalDigits EighteenDigits(long double value) {
-  detail::ExtendedArithmeticScope scope;
-  constexpr long double kLow = 1e17L;   // the smallest 18-digit integer
-  constexpr long double kHigh = 1e18L;  // the smallest 19-digit integer
-  int exponent = static_cast<int>(std::floor(std::log10(value)));
-  long double scaled = 0.0L;
+template <class Extended>
+DecimalDigits EighteenDigits(double value) {
+  typename Extended::Scope scope;
+  const Extended kLow = Extended::FromUnsigned(100'000'000'000'000'000u);     // the smallest 18-digit integer
+  const Extended kHigh = Extended::FromUnsigned(1'000'000'000'000'000'000u);  // the smallest 19-digit integer
+  const Extended extended = Extended::FromDouble(value);
+  int exponent = DecimalExponentOf(value);
+  Extended scaled;
+  // the table factors round, so the scaled value may still fall just outside
   for (int attempt = 0; attempt < 3; ++attempt) {
-    scaled = std::rint(detail::ScaleByPowerOfTen(value, kSignificantDigits - 1 - exponent));
+    scaled = RoundToInteger(detail::ScaleByPowerOfTen(extended, kSignificantDigits - 1 - exponent));
     if (scaled < kLow) {
       --exponent;
     } else if (scaled > kHigh) {
@@ -44,7 +107,7 @@ DecimalDigits EighteenDigits(long double value) {
     result.digits = "1" + std::string(kSignificantDigits - 1, '0');
     result.pointPosition = exponent + 2;
   } else {
-    result.digits = std::to_string(static_cast<std::uint64_t>(scaled));
+    result.digits = std::to_string(scaled.ToUnsigned());
     result.pointPosition = exponent + 1;
   }
   return result;
@@ -94,13 +157,25 @@ std::string NonFinite(double value) {
 
 }  // namespace
 
-std::string FormatFixed2(double value) {
+namespace detail {
+
+template <class Extended>
+std::string FormatFixed2With(double value) {
   if (!std::isfinite(value)) return NonFinite(value);
   if (value == 0.0) return std::string("0") + DecimalSeparator() + "00";  // either sign of zero
   const std::string sign = value < 0 ? "-" : "";  // kept even when the value rounds to zero
-  const DecimalDigits decimal = EighteenDigits(std::fabs(static_cast<long double>(value)));
+  const DecimalDigits decimal = EighteenDigits<Extended>(std::fabs(value));
   if (decimal.pointPosition > kSignificantDigits) return sign + Scientific(decimal);
   return sign + Fixed2(decimal);
 }
+
+template std::string FormatFixed2With<SoftExtended>(double);
+#if KORVASTEL_HAS_X87_EXTENDED
+template std::string FormatFixed2With<X87Extended>(double);
+#endif
+
+}  // namespace detail
+
+std::string FormatFixed2(double value) { return detail::FormatFixed2With<detail::Extended>(value); }
 
 }  // namespace korvastel

@@ -1,11 +1,11 @@
 #include "core/ParseSpan.h"
 
-#include <cmath>
 #include <cstdint>
 
 #include "core/DecimalSeparator.h"
 #include "core/Errors.h"
 #include "core/ExtendedArithmetic.h"
+#include "core/ExtendedPaths.h"
 #include "core/PowersOfTen.h"
 #include "core/SpanValue.h"
 
@@ -22,6 +22,9 @@ struct SpanSyntax {
   std::string_view integerDigits;
   std::string_view fractionDigits;
   int exponent = 0;  // the written exponent X, signed
+  // all digits as one integer, read along: exact up to 19 digits (below
+  // 10^19 < 2^64), meaningless beyond
+  std::uint64_t smallMantissa = 0;
 };
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -30,17 +33,19 @@ class Scanner {
  public:
   explicit Scanner(std::string_view text) : text_(text) {}
 
-  // the text ends at its end or at its first NUL character
+  // the text ends at its end or at its first NUL character, which no test
+  // below takes for anything (the separator is never NUL)
   bool AtEnd() const { return pos_ == text_.size() || text_[pos_] == '\0'; }
-  bool Next(char c) const { return !AtEnd() && text_[pos_] == c; }
-  bool NextIsDigit() const { return !AtEnd() && IsDigit(text_[pos_]); }
+  bool Next(char c) const { return pos_ < text_.size() && text_[pos_] == c; }
+  bool NextIsDigit() const { return pos_ < text_.size() && IsDigit(text_[pos_]); }
   char Take() { return text_[pos_++]; }
   void SkipSpaces() {
     while (Next(' ')) ++pos_;
   }
-  std::string_view TakeDigits() {
+  // the digits, also added to `number` (number * 10 + digit, wrapping)
+  std::string_view TakeDigits(std::uint64_t& number) {
     const std::size_t begin = pos_;
-    while (NextIsDigit()) ++pos_;
+    for (; NextIsDigit(); ++pos_) number = number * 10 + static_cast<std::uint64_t>(text_[pos_] - '0');
     return text_.substr(begin, pos_ - begin);
   }
 
@@ -64,12 +69,13 @@ bool ScanSpan(std::string_view text, SpanSyntax& syntax) {
   Scanner scanner(text);
   scanner.SkipSpaces();  // only the space is a blank: a tab is text
   if (scanner.Next('+') || scanner.Next('-')) syntax.negative = scanner.Take() == '-';
-  syntax.integerDigits = scanner.TakeDigits();
+  syntax.integerDigits = scanner.TakeDigits(syntax.smallMantissa);
   bool hasSeparator = false;
-  if (scanner.Next(DecimalSeparator())) {
+  const char separator = DecimalSeparator();
+  if (separator != '\0' && scanner.Next(separator)) {
     scanner.Take();
     hasSeparator = true;
-    syntax.fractionDigits = scanner.TakeDigits();
+    syntax.fractionDigits = scanner.TakeDigits(syntax.smallMantissa);
   }
   // a lone separator counts as a number: "." and "-." are zero
   if (syntax.integerDigits.empty() && !hasSeparator) return false;
@@ -84,81 +90,120 @@ bool ScanSpan(std::string_view text, SpanSyntax& syntax) {
 // mantissa * 10 + digit, rounding after the product and again after the sum:
 // the extended unit has no fused multiply-add. Returns false once the
 // mantissa has overflowed, which fails the parse whatever follows.
-bool AccumulateDigits(std::string_view digits, long double& mantissa) {
+template <class Extended>
+bool AccumulateDigits(std::string_view digits, Extended& mantissa) {
+  const Extended ten = Extended::FromUnsigned(10);
   for (const char c : digits) {
     const int digit = c - '0';
-    if (mantissa == 0.0L && digit == 0) continue;  // 0 * 10 + 0 is 0 exactly: leading zeros cost nothing
-    mantissa = mantissa * 10.0L;
-    mantissa = mantissa + static_cast<long double>(digit);
-    if (std::isinf(mantissa)) return false;
+    if (mantissa == Extended() && digit == 0)
+      continue;  // 0 * 10 + 0 is 0 exactly: leading zeros cost nothing
+    mantissa = mantissa * ten;
+    mantissa = mantissa + Extended::FromUnsigned(static_cast<std::uint64_t>(digit));
+    if (mantissa.IsInfinite()) return false;
   }
   return true;
 }
 
 // Up to 19 digits every step above stays an integer below 2^64, which the
-// 64-bit mantissa holds exactly, so integer arithmetic gives the same bits.
+// 64-bit mantissa holds exactly, so integer arithmetic (the scan's
+// smallMantissa) gives the same bits.
 constexpr std::size_t kExactDigits = 19;
 
-long double SmallMantissa(std::string_view integerDigits, std::string_view fractionDigits) {
-  std::uint64_t mantissa = 0;
-  for (const char c : integerDigits) mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-  for (const char c : fractionDigits) mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-  return static_cast<long double>(mantissa);
+// The decimal exponent E = X - F.
+std::int64_t DecimalExponent(const SpanSyntax& syntax) {
+  return static_cast<std::int64_t>(syntax.exponent) - static_cast<std::int64_t>(syntax.fractionDigits.size());
 }
 
-long double SpanValue(const SpanSyntax& syntax, bool& overflowed) {
-  long double mantissa = 0.0L;
-  if (syntax.integerDigits.size() + syntax.fractionDigits.size() <= kExactDigits) {
-    mantissa = SmallMantissa(syntax.integerDigits, syntax.fractionDigits);
-  } else {
-    overflowed = !AccumulateDigits(syntax.integerDigits, mantissa) ||
-                 !AccumulateDigits(syntax.fractionDigits, mantissa);
-    if (overflowed) return mantissa;
-  }
-  // The written exponent is at most 4999, so only a negative exponent can
-  // leave the tables; it leaves zero.
-  const std::int64_t exponent =
-      static_cast<std::int64_t>(syntax.exponent) - static_cast<std::int64_t>(syntax.fractionDigits.size());
-  long double value = mantissa;
-  if (exponent <= -kPowerOfTenLimit)
-    value = 0.0L;
-  else if (exponent != 0)
-    value = ScaleByPowerOfTen(mantissa, static_cast<int>(exponent));
-  if (syntax.negative) value = -value;  // negation last: "-0" is negative zero
-  return value;
+// Every table factor up to 10^27 is exact.
+constexpr int kExactFactors = 27;
+
+// A span of up to 19 digits with |E| up to 27 is an exact mantissa times or
+// over one exact factor, rounded once. That one rounding is done with
+// integers, by the software arithmetic, which gives the x87 unit's bits: on
+// the x87 unit the same division raises its inexact flag, and clearing that
+// again costs several times the arithmetic. So a single text of this kind
+// needs no arithmetic scope.
+bool RoundsOnce(const SpanSyntax& syntax) {
+  if (syntax.integerDigits.size() + syntax.fractionDigits.size() > kExactDigits) return false;
+  const std::int64_t exponent = DecimalExponent(syntax);
+  return exponent >= -kExactFactors && exponent <= kExactFactors;
 }
 
+SoftExtended OneRoundingValue(const SpanSyntax& syntax) {
+  const SoftExtended mantissa = SoftExtended::FromUnsigned(syntax.smallMantissa);
+  const auto exponent = static_cast<int>(DecimalExponent(syntax));
+  const SoftExtended value = exponent == 0 ? mantissa : ScaleByPowerOfTen(mantissa, exponent);
+  return syntax.negative ? -value : value;  // "-0" is negative zero
+}
+
+// The defined arithmetic: the mantissa accumulated digit by digit, scaled by
+// up to three table factors, each step rounded; then the sign. Returns false
+// on overflow. Runs in an ExtendedArithmeticScope.
+//
 // In this arithmetic no invalid operation can arise (the mantissa stays
 // finite, every factor is finite and non-zero) and an overflow leaves an
 // infinite value behind, so the value tells what the invalid and overflow
 // flags would. Underflow is accepted: "1e-4999" is zero.
-bool ValueInScope(const SpanSyntax& syntax, long double& value) {
-  bool overflowed = false;
-  value = SpanValue(syntax, overflowed);
-  return !overflowed && !std::isinf(value);
+template <class Extended>
+bool RoundedSpanValue(const SpanSyntax& syntax, Extended& value) {
+  Extended mantissa;
+  if (syntax.integerDigits.size() + syntax.fractionDigits.size() <= kExactDigits) {
+    mantissa = Extended::FromUnsigned(syntax.smallMantissa);
+  } else if (!AccumulateDigits(syntax.integerDigits, mantissa) ||
+             !AccumulateDigits(syntax.fractionDigits, mantissa)) {
+    return false;
+  }
+  // The written exponent is at most 4999, so only a negative exponent can
+  // leave the tables; it leaves zero.
+  const std::int64_t exponent = DecimalExponent(syntax);
+  value = mantissa;
+  if (exponent <= -kPowerOfTenLimit)
+    value = Extended();
+  else if (exponent != 0)
+    value = ScaleByPowerOfTen(mantissa, static_cast<int>(exponent));
+  if (syntax.negative) value = -value;  // negation last: "-0" is negative zero
+  return !value.IsInfinite();
 }
 
 }  // namespace
 
-bool TryParseSpanInScope(std::string_view text, long double& value) {
+template <class Extended>
+bool TryParseSpanInScope(std::string_view text, Extended& value) {
   SpanSyntax syntax;
-  return ScanSpan(text, syntax) && ValueInScope(syntax, value);
+  if (!ScanSpan(text, syntax)) return false;
+  if (RoundsOnce(syntax)) {
+    const SoftExtended once = OneRoundingValue(syntax);
+    value = Extended::FromBits(once.SignExponent(), once.Significand());
+    return true;
+  }
+  return RoundedSpanValue(syntax, value);
 }
+
+template <class Extended>
+long double ParseSpanWith(std::string_view text) {
+  SpanSyntax syntax;
+  // most texts that fail, fail on their shape: no arithmetic is needed for them
+  if (!ScanSpan(text, syntax)) throw EConvertError(text);
+  if (RoundsOnce(syntax)) return OneRoundingValue(syntax).ToLongDouble();
+  Extended value;
+  bool valid;
+  {
+    typename Extended::Scope scope;
+    valid = RoundedSpanValue(syntax, value);
+  }
+  if (!valid) throw EConvertError(text);
+  return value.ToLongDouble();
+}
+
+template bool TryParseSpanInScope(std::string_view, SoftExtended&);
+template long double ParseSpanWith<SoftExtended>(std::string_view);
+#if KORVASTEL_HAS_X87_EXTENDED
+template bool TryParseSpanInScope(std::string_view, X87Extended&);
+template long double ParseSpanWith<X87Extended>(std::string_view);
+#endif
 
 }  // namespace detail
 
-long double ParseSpan(std::string_view text) {
-  detail::SpanSyntax syntax;
-  // most texts that fail, fail on their shape: no arithmetic is needed for them
-  if (!detail::ScanSpan(text, syntax)) throw EConvertError(text);
-  long double value = 0.0L;
-  bool valid;
-  {
-    detail::ExtendedArithmeticScope scope;
-    valid = detail::ValueInScope(syntax, value);
-  }
-  if (!valid) throw EConvertError(text);
-  return value;
-}
+long double ParseSpan(std::string_view text) { return detail::ParseSpanWith<detail::Extended>(text); }
 
 }  // namespace korvastel

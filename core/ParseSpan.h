@@ -13,7 +13,8 @@ namespace korvastel {
 //   ParseSpan(" 12.5 ") -> 12.5     ParseSpan(".")   -> 0
 //   ParseSpan("5e")     -> 5        ParseSpan("1e500") -> 1e500 (beyond double)
 // Throws EConvertError for anything else ("1,5", "- 5", "", "1e4999").
-// The caller's floating-point environment is left exactly as it was.
+// The caller's floating-point environment is left exactly as it was. See
+// core/Core.h for what long double must hold for the value to be exact.
 long double ParseSpan(std::string_view text);
 
 }  // namespace korvastel

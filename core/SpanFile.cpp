@@ -13,7 +13,7 @@ namespace {
 std::string SpanFileContent(const SpanColumn& column) {
   detail::ExtendedArithmeticScope scope;
   std::string content;
-  long double discarded;
+  detail::Extended discarded;
   for (int row = 0; row < SpanColumn::RowCount; ++row) {
     const std::string& text = column.Text(row);
     if (detail::TryParseSpanInScope(text, discarded)) content.append(text).append("\r\n");

@@ -9,7 +9,9 @@
 namespace korvastel::detail {
 
 // What ParseSpan would return, in `value`; false where ParseSpan would throw.
-// Must run inside an ExtendedArithmeticScope.
-bool TryParseSpanInScope(std::string_view text, long double& value);
+// Must run inside the arithmetic's scope (ExtendedArithmeticScope for
+// Extended). Built for SoftExtended and, where it exists, X87Extended.
+template <class Extended>
+bool TryParseSpanInScope(std::string_view text, Extended& value);
 
 }  // namespace korvastel::detail

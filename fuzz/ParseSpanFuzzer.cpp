@@ -28,8 +28,8 @@ Outcome Parse(const std::string& text) {
     outcome.accepted = true;
     std::memcpy(outcome.bits, &value, sizeof outcome.bits);
   } catch (const korvastel::EConvertError& error) {
-    if (text.find('\0') == std::string::npos)
-      Check(error.what() == "'" + text + "' is not a valid floating point value");
+    // the text, and so the message, ends at its first NUL
+    Check(error.what() == "'" + text.substr(0, text.find('\0')) + "' is not a valid floating point value");
   }
   return outcome;
 }

@@ -11,10 +11,15 @@
 
 namespace {
 
-std::uint16_t X87ControlWord() {
+// The rounding mode, and on x86 the whole x87 control word (precision too).
+unsigned ControlWord() {
+#if defined(__x86_64__) || defined(__i386__)
   std::uint16_t cw = 0;
   __asm__ volatile("fnstcw %0" : "=m"(cw));
   return cw;
+#else
+  return static_cast<unsigned>(std::fegetround());
+#endif
 }
 
 // The flags C names. MinGW's FE_ALL_EXCEPT also holds the denormal-operand
@@ -24,20 +29,22 @@ constexpr int CheckedFlags = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW | FE_UNDERF
 class EnvironmentGuardListener : public testing::EmptyTestEventListener {
   void OnTestStart(const testing::TestInfo&) override {
     std::fegetenv(&env_);
-    controlWord_ = X87ControlWord();
+    controlWord_ = ControlWord();
     flags_ = std::fetestexcept(CheckedFlags);
     separator_ = korvastel::DecimalSeparator();
   }
   void OnTestEnd(const testing::TestInfo& info) override {
-    EXPECT_EQ(X87ControlWord(), controlWord_) << info.name() << " changed the x87 control word";
+    EXPECT_EQ(ControlWord(), controlWord_) << info.name() << " changed the floating-point control word";
     EXPECT_EQ(std::fetestexcept(CheckedFlags), flags_) << info.name() << " left floating-point flags changed";
-    EXPECT_EQ(korvastel::DecimalSeparator(), separator_) << info.name() << " left the decimal separator changed";
+    EXPECT_EQ(korvastel::DecimalSeparator(), separator_)
+        << info.name() << " left the decimal separator changed";
     std::fesetenv(&env_);
+    std::feclearexcept(FE_ALL_EXCEPT & ~flags_);  // MinGW's fesetenv leaves the SSE flags alone
     korvastel::SetDecimalSeparator(separator_);
   }
 
   std::fenv_t env_{};
-  std::uint16_t controlWord_ = 0;
+  unsigned controlWord_ = 0;
   int flags_ = 0;
   char separator_ = '.';
 };
