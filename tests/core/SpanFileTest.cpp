@@ -112,6 +112,59 @@ int ErrorCodeOf(const std::function<void()>& operation) {
   return -1;
 }
 
+// The bytes a save of rows that all parse writes: each row and CR LF.
+std::string SavedBytes(const Lines& rows) {
+  std::string bytes;
+  for (const std::string& row : rows) bytes += row + "\r\n";
+  return bytes;
+}
+
+// Fault injection: one save of `column` to `path` with the call that `Fault`
+// names armed to fail. Gives the save's error code (-1: none) and whether the
+// armed call was reached at all.
+struct FaultRun {
+  int code;
+  bool hit;
+};
+template <class Fault, class... FaultArguments>
+FaultRun SaveUnderFault(const std::string& path, const SpanColumn& column, FaultArguments... arguments) {
+  const Fault fault(arguments...);
+  const int code = ErrorCodeOf([&] { WriteSpanFile(path, column); });
+  return {code, fault.Struck()};
+}
+
+// What the fault-injection runs came to. Each run must end with exactly the
+// old bytes when the save failed and exactly the new ones when it succeeded,
+// and a save that met no failing call must succeed.
+class FaultTally {
+ public:
+  void Check(const std::string& run, FaultRun result, const std::string& bytes, const std::string& oldBytes,
+             const std::string& newBytes) {
+    ++runs_;
+    if (result.hit) {
+      ++struck_;
+      ++(result.code == -1 ? savedAnyway_ : reportedWithOld_);
+    } else {
+      EXPECT_EQ(result.code, -1) << run << ": failed without a fault";
+    }
+    if (result.code == -1) {
+      EXPECT_TRUE(bytes == newBytes) << run << ": success without the new bytes";
+    } else {
+      EXPECT_TRUE(bytes == oldBytes) << run << ": failed with code " << result.code
+                                     << " and the old bytes lost";
+    }
+  }
+  void Print(const char* note) const {
+    std::printf(
+        "[ FAULTS   ] %d runs: %d with a failed call (%d reported, old bytes kept; %d saved all the same), "
+        "%d without that call%s\n",
+        runs_, struck_, reportedWithOld_, savedAnyway_, runs_ - struck_, note);
+  }
+
+ private:
+  int runs_ = 0, struck_ = 0, reportedWithOld_ = 0, savedAnyway_ = 0;
+};
+
 #if defined(_WIN32)
 // The names in a folder, in UTF-8.
 std::set<std::string> NamesIn(const std::string& folder) {
@@ -838,12 +891,11 @@ TEST_F(SpanFileTest, EveryFailingCallOfASaveKeepsTheOldOrTheNewFile) {
       {"linked file, growing", true, false, false, "100\r\n", growing},
       {"linked file with an ACL, shrinking", true, true, false, longOld, {"7"}},
   };
-  int runs = 0, struck = 0, reportedWithOld = 0, savedAnyway = 0;
+  FaultTally tally;
   int reached[CallKinds] = {};
   for (const auto& setup : setups) {
     const SpanColumn column = ColumnOf(setup.rows);
-    std::string newBytes;
-    for (const std::string& row : setup.rows) newBytes += row + "\r\n";
+    const std::string newBytes = SavedBytes(setup.rows);
     std::set<std::string> names{"spans.txt"};
     if (setup.linked) names.insert("other.txt");
     for (int kind = 0; kind < CallKinds; ++kind) {
@@ -863,28 +915,11 @@ TEST_F(SpanFileTest, EveryFailingCallOfASaveKeepsTheOldOrTheNewFile) {
         ASSERT_TRUE(!setup.linked || link(path.c_str(), Path("other.txt").c_str()) == 0) << Errno("link");
         const std::string kept = KeptOf(path);
 
-        int code;
-        bool hit;
-        {
-          const InjectedFault fault(static_cast<CallKind>(kind), at, nullptr, setup.unnamedRefused);
-          code = ErrorCodeOf([&] { WriteSpanFile(path, column); });
-          hit = fault.Struck();
-        }
-        ++runs;
+        const FaultRun result = SaveUnderFault<InjectedFault>(path, column, static_cast<CallKind>(kind), at,
+                                                              nullptr, setup.unnamedRefused);
         const std::string bytes = ReadBytes(path);
-        if (hit) {
-          ++struck;
-          ++reached[kind];
-          ++(code == -1 ? savedAnyway : reportedWithOld);
-        } else {
-          EXPECT_EQ(code, -1) << run << ": failed without a fault";
-        }
-        if (code == -1) {
-          EXPECT_TRUE(bytes == newBytes) << run << ": success without the new bytes";
-        } else {
-          EXPECT_TRUE(bytes == setup.old)
-              << run << ": failed with code " << code << " and the old bytes lost";
-        }
+        reached[kind] += result.hit;
+        tally.Check(run, result, bytes, setup.old, newBytes);
         EXPECT_EQ(KeptOf(path), kept) << run;
         if (setup.linked) {
           EXPECT_TRUE(ReadBytes(Path("other.txt")) == bytes) << run << ": the names disagree";
@@ -898,11 +933,7 @@ TEST_F(SpanFileTest, EveryFailingCallOfASaveKeepsTheOldOrTheNewFile) {
     EXPECT_TRUE(!expected || reached[kind] > 0)
         << CallKindNames[kind] << " was never called through the table";
   }
-  std::printf(
-      "[ FAULTS   ] %d runs: %d with a failed call (%d reported, old bytes kept; %d saved all the same), "
-      "%d without that call%s\n",
-      runs, struck, reportedWithOld, savedAnyway, runs - struck,
-      root && hasAcl && hasNote ? "" : " (no owner, ACL or attribute cases here)");
+  tally.Print(root && hasAcl && hasNote ? "" : " (no owner, ACL or attribute cases here)");
 }
 
 std::string SaveCode(const std::string& path, const SpanColumn& column) {
@@ -1147,12 +1178,11 @@ TEST_F(SpanFileTest, EveryFailingCallOfASaveKeepsTheOldOrTheNewFile) {
       {"new file", false, false, "", growing},
   };
   const std::string path = Path("spans.txt");
-  int runs = 0, struck = 0, reportedWithOld = 0, savedAnyway = 0;
+  FaultTally tally;
   int reached[WindowsCallKinds] = {};
   for (const auto& setup : setups) {
     const SpanColumn column = ColumnOf(setup.rows);
-    std::string newBytes;
-    for (const std::string& row : setup.rows) newBytes += row + "\r\n";
+    const std::string newBytes = SavedBytes(setup.rows);
     std::set<std::string> names{"spans.txt"};
     if (setup.linked) names.insert("other.txt");
     for (int kind = 0; kind < WindowsCallKinds; ++kind) {
@@ -1170,35 +1200,18 @@ TEST_F(SpanFileTest, EveryFailingCallOfASaveKeepsTheOldOrTheNewFile) {
         }
         const std::string kept = KeptOf(path);
 
-        int code;
-        bool hit;
-        {
-          const InjectedWindowsFault fault(static_cast<WindowsCallKind>(kind), at);
-          code = ErrorCodeOf([&] { WriteSpanFile(path, column); });
-          hit = fault.Struck();
-        }
-        ++runs;
+        const FaultRun result =
+            SaveUnderFault<InjectedWindowsFault>(path, column, static_cast<WindowsCallKind>(kind), at);
         const std::string bytes = ReadBytes(path);
-        if (hit) {
-          ++struck;
-          ++reached[kind];
-          ++(code == -1 ? savedAnyway : reportedWithOld);
-        } else {
-          EXPECT_EQ(code, -1) << run << ": failed without a fault";
-        }
-        if (code == -1) {
-          EXPECT_TRUE(bytes == newBytes) << run << ": success without the new bytes";
-        } else {
-          EXPECT_TRUE(bytes == setup.old)
-              << run << ": failed with code " << code << " and the old bytes lost";
-        }
+        reached[kind] += result.hit;
+        tally.Check(run, result, bytes, setup.old, newBytes);
         if (setup.exists) {
           EXPECT_EQ(KeptOf(path), kept) << run;
         }
         if (setup.linked) {
           EXPECT_TRUE(ReadBytes(Path("other.txt")) == bytes) << run << ": the names disagree";
         }
-        EXPECT_EQ(Entries(), setup.exists || code == -1 ? names : std::set<std::string>{}) << run;
+        EXPECT_EQ(Entries(), setup.exists || result.code == -1 ? names : std::set<std::string>{}) << run;
       }
     }
   }
@@ -1206,10 +1219,7 @@ TEST_F(SpanFileTest, EveryFailingCallOfASaveKeepsTheOldOrTheNewFile) {
   Remove(Path("other.txt"));
   for (int kind = 0; kind < WindowsCallKinds; ++kind)
     EXPECT_GT(reached[kind], 0) << WindowsCallNames[kind] << " was never called through the table";
-  std::printf(
-      "[ FAULTS   ] %d runs: %d with a failed call (%d reported, old bytes kept; %d saved all the same), "
-      "%d without that call\n",
-      runs, struck, reportedWithOld, savedAnyway, runs - struck);
+  tally.Print("");
 }
 
 // A file too large to hold for putting back is not written over in place.
