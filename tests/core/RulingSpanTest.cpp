@@ -74,7 +74,8 @@ TEST(RulingSpanTest, SumsRoundToDoubleAfterEveryRow) {
 
   // 1 + (2^-53 + 2^-64): the extended sum ties to 1 + 2^-53, which then ties
   // to 1 as a double; a sum rounded straight to double would give 1 + 2^-52.
-  const RulingSpanResult twice = CalculateRulingSpan(ColumnOf({"1", "1.110765125711399292640635394491255283355712890625e-16"}));
+  const RulingSpanResult twice =
+      CalculateRulingSpan(ColumnOf({"1", "1.110765125711399292640635394491255283355712890625e-16"}));
   EXPECT_EQ(twice.sum, 1.0);
 }
 
@@ -102,10 +103,10 @@ TEST(RulingSpanTest, FailuresRaiseTheirClassAndMessage) {
     } catch (const EMathError& e) {
       EXPECT_STREQ(e.what(), c.message);
       const std::string message = c.message;
-      const bool rightClass = message == "Invalid floating point operation" ? dynamic_cast<const EInvalidOp*>(&e) != nullptr
-                              : message == "Floating point division by zero"
-                                  ? dynamic_cast<const EZeroDivide*>(&e) != nullptr
-                                  : dynamic_cast<const EOverflow*>(&e) != nullptr;
+      const bool rightClass =
+          message == "Invalid floating point operation"  ? dynamic_cast<const EInvalidOp*>(&e) != nullptr
+          : message == "Floating point division by zero" ? dynamic_cast<const EZeroDivide*>(&e) != nullptr
+                                                         : dynamic_cast<const EOverflow*>(&e) != nullptr;
       EXPECT_TRUE(rightClass);
     }
   }
