@@ -11,11 +11,10 @@
 
 #include "bench/Ratios.h"
 #include "core/Core.h"
-#include "core/ExtendedArithmetic.h"
-#include "core/ExtendedPaths.h"
-#include "core/SoftExtended.h"
-#include "core/SpanValue.h"
-#include "core/X87Extended.h"
+#include "core/arithmetic/ExtendedArithmetic.h"
+#include "core/arithmetic/ArithmeticVariant.h"
+#include "core/arithmetic/SoftExtended.h"
+#include "core/arithmetic/X87Extended.h"
 
 namespace {
 

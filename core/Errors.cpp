@@ -20,6 +20,12 @@ EZeroDivide::EZeroDivide() : EMathError("Floating point division by zero") {}
 
 EOverflow::EOverflow() : EMathError("Floating point overflow") {}
 
+namespace {
+
+std::string NumberedMessage(int code) { return "I/O error " + std::to_string(code); }
+
+}  // namespace
+
 std::string InOutErrorMessage(int code) {
   switch (code) {
     case 2:
@@ -37,13 +43,15 @@ std::string InOutErrorMessage(int code) {
     case 106:
       return "Invalid numeric input";
     default:
-      return "I/O error " + std::to_string(code);
+      return NumberedMessage(code);
   }
 }
 
 EInOutError::EInOutError(int code) : Exception(InOutErrorMessage(code)), code_(code) {}
 
 EInOutError::EInOutError(int code, std::string message) : Exception(std::move(message)), code_(code) {}
+
+EInOutError EInOutError::Numbered(int code) { return EInOutError(code, NumberedMessage(code)); }
 
 int EInOutError::ErrorCode() const { return code_; }
 

@@ -59,6 +59,9 @@ class EInOutError : public Exception {
   // For a system error number that collides with a code of the table above
   // (EIO is 5): the code with its own message, "I/O error 5".
   EInOutError(int code, std::string message);
+  // The code with the message "I/O error n" whatever the code, for a system
+  // error that merely shares its number with a row of the table.
+  static EInOutError Numbered(int code);
   int ErrorCode() const;
 
  private:

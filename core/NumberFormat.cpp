@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "core/DecimalSeparator.h"
-#include "core/ExtendedArithmetic.h"
-#include "core/ExtendedPaths.h"
-#include "core/PowersOfTen.h"
+#include "core/arithmetic/ExtendedArithmetic.h"
+#include "core/arithmetic/ArithmeticVariant.h"
+#include "core/arithmetic/PowersOfTen.h"
 
 namespace korvastel {
 

@@ -4,10 +4,9 @@
 
 #include "core/DecimalSeparator.h"
 #include "core/Errors.h"
-#include "core/ExtendedArithmetic.h"
-#include "core/ExtendedPaths.h"
-#include "core/PowersOfTen.h"
-#include "core/SpanValue.h"
+#include "core/arithmetic/ExtendedArithmetic.h"
+#include "core/arithmetic/ArithmeticVariant.h"
+#include "core/arithmetic/PowersOfTen.h"
 
 namespace korvastel {
 

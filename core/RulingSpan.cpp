@@ -5,10 +5,9 @@
 
 #include "core/DecimalSeparator.h"
 #include "core/Errors.h"
-#include "core/ExtendedArithmetic.h"
-#include "core/ExtendedPaths.h"
+#include "core/arithmetic/ExtendedArithmetic.h"
+#include "core/arithmetic/ArithmeticVariant.h"
 #include "core/NumberFormat.h"
-#include "core/SpanValue.h"
 
 namespace korvastel {
 

@@ -1,9 +1,9 @@
 #include "core/SpanFile.h"
 
-#include "core/ExtendedArithmetic.h"
-#include "core/FileStore.h"
 #include "core/SpanLineSplitter.h"
-#include "core/SpanValue.h"
+#include "core/arithmetic/ArithmeticVariant.h"
+#include "core/arithmetic/ExtendedArithmetic.h"
+#include "core/file/FileStore.h"
 
 namespace korvastel {
 

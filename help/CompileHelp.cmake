@@ -1,5 +1,6 @@
 # Compiles the help document (run with cmake -P).
 #   SOURCE_DIR  the help sources: Korvastel.hhp, .hhc, .hhk and html/
+#   SOURCES     their paths relative to SOURCE_DIR, separated by ','
 #   STAGE_DIR   a scratch folder for the converted copies
 #   OUTPUT      where Korvastel.chm goes
 #   CHMCMD, ICONV  the tools
@@ -8,7 +9,7 @@
 # 0x419), and viewers read its contents, index and search words in that code
 # page, so every source is converted to it before compiling. A character that
 # code page lacks stops the build; write it as an HTML entity instead.
-foreach(var SOURCE_DIR STAGE_DIR OUTPUT CHMCMD ICONV)
+foreach(var SOURCE_DIR SOURCES STAGE_DIR OUTPUT CHMCMD ICONV)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "CompileHelp.cmake: ${var} is not set")
   endif()
@@ -16,8 +17,7 @@ endforeach()
 
 file(REMOVE_RECURSE ${STAGE_DIR})
 file(MAKE_DIRECTORY ${STAGE_DIR})
-file(GLOB sources RELATIVE ${SOURCE_DIR}
-  ${SOURCE_DIR}/*.hhp ${SOURCE_DIR}/*.hhc ${SOURCE_DIR}/*.hhk ${SOURCE_DIR}/html/*)
+string(REPLACE "," ";" sources "${SOURCES}")
 
 foreach(source ${sources})
   file(READ ${SOURCE_DIR}/${source} text)

@@ -20,13 +20,12 @@
 #include <vector>
 
 #include "core/Errors.h"
-#include "core/ExtendedPaths.h"
-#include "core/PowersOfTen.h"
-#include "core/SoftExtended.h"
+#include "core/arithmetic/ArithmeticVariant.h"
+#include "core/arithmetic/PowersOfTen.h"
+#include "core/arithmetic/SoftExtended.h"
 #include "core/SpanColumn.h"
-#include "core/SpanValue.h"
-#include "core/WideInteger.h"
-#include "core/X87Extended.h"
+#include "core/arithmetic/WideInteger.h"
+#include "core/arithmetic/X87Extended.h"
 
 #if KORVASTEL_HAS_X87_EXTENDED
 

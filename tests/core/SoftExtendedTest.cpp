@@ -3,9 +3,9 @@
 #include <cfenv>
 #include <cstring>
 
-#include "core/PowersOfTen.h"
-#include "core/SoftExtended.h"
-#include "core/X87Extended.h"
+#include "core/arithmetic/PowersOfTen.h"
+#include "core/arithmetic/SoftExtended.h"
+#include "core/arithmetic/X87Extended.h"
 #include "tests/core/ExtendedDifferential.h"
 
 #if KORVASTEL_HAS_X87_EXTENDED
