@@ -5,12 +5,13 @@
 #include <string>
 
 #include "core/Core.h"
+#include "tests/core/TestSupport.h"
 
 using korvastel::FormatFixed2;
 
 #define EXPECT_FIXED(value, text) EXPECT_EQ(FormatFixed2(value), text) << "value " << (value)
 
-TEST(FormatFixed2Test, CommentExamples) {
+TEST(FormatFixed2Test, RoundsToTwoDecimalsAndDropsTheSignOfZero) {
   EXPECT_FIXED(0.125, "0.13");
   EXPECT_FIXED(2.675, "2.67");
   EXPECT_FIXED(-5.0, "-5.00");
@@ -68,10 +69,8 @@ TEST(FormatFixed2Test, ScientificFromOneE18) {
 }
 
 TEST(FormatFixed2Test, UsesTheDecimalSeparatorSetting) {
-  const char saved = korvastel::DecimalSeparator();
-  korvastel::SetDecimalSeparator(',');
+  const korvastel::test::SeparatorScope comma(',');
   EXPECT_FIXED(244.948974278317, "244,95");
   EXPECT_FIXED(-0.0, "0,00");
   EXPECT_FIXED(1234567.5, "1234567,50");  // never a thousands separator
-  korvastel::SetDecimalSeparator(saved);
 }

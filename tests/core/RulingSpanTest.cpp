@@ -1,22 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
+#include <typeinfo>
+#include <vector>
 
 #include "core/Core.h"
+#include "tests/core/TestSupport.h"
 
 using namespace korvastel;
-
-namespace {
-
-SpanColumn ColumnOf(std::initializer_list<const char*> texts) {
-  SpanColumn column;
-  int row = 0;
-  for (const char* text : texts) column.SetText(row++, text);
-  return column;
-}
-
-}  // namespace
+using korvastel::test::ColumnOf;
+using korvastel::test::SeparatorScope;
 
 TEST(RulingSpanTest, WorkedExamples) {
   const RulingSpanResult first = CalculateRulingSpan(ColumnOf({"100", "200", "300"}));
@@ -82,17 +75,19 @@ TEST(RulingSpanTest, SumsRoundToDoubleAfterEveryRow) {
 TEST(RulingSpanTest, FailuresRaiseTheirClassAndMessage) {
   struct Case {
     const char* name;
-    std::initializer_list<const char*> rows;
+    std::vector<std::string> rows;
+    const std::type_info& type;
     const char* message;
   };
   const Case cases[] = {
-      {"empty grid", {}, "Invalid floating point operation"},
-      {"no valid text", {"abc", "1,5"}, "Invalid floating point operation"},
-      {"zero sum, non-zero cubes", {"2", "-1", "-1"}, "Floating point division by zero"},
-      {"zero sum, zero cubes", {"1", "-1"}, "Invalid floating point operation"},
-      {"negative ratio", {"3", "-2", "-2"}, "Invalid floating point operation"},
-      {"cube beyond double", {"1e103"}, "Floating point overflow"},
-      {"result beyond double", {"2e100", "-1e100", "-1e100", "5e-324"}, "Floating point overflow"},
+      {"empty grid", {}, typeid(EInvalidOp), "Invalid floating point operation"},
+      {"no valid text", {"abc", "1,5"}, typeid(EInvalidOp), "Invalid floating point operation"},
+      {"zero sum, non-zero cubes", {"2", "-1", "-1"}, typeid(EZeroDivide), "Floating point division by zero"},
+      {"zero sum, zero cubes", {"1", "-1"}, typeid(EInvalidOp), "Invalid floating point operation"},
+      {"negative ratio", {"3", "-2", "-2"}, typeid(EInvalidOp), "Invalid floating point operation"},
+      {"cube beyond double", {"1e103"}, typeid(EOverflow), "Floating point overflow"},
+      {"result beyond double", {"2e100", "-1e100", "-1e100", "5e-324"}, typeid(EOverflow),
+       "Floating point overflow"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -102,12 +97,7 @@ TEST(RulingSpanTest, FailuresRaiseTheirClassAndMessage) {
       ADD_FAILURE() << "no exception";
     } catch (const EMathError& e) {
       EXPECT_STREQ(e.what(), c.message);
-      const std::string message = c.message;
-      const bool rightClass =
-          message == "Invalid floating point operation"  ? dynamic_cast<const EInvalidOp*>(&e) != nullptr
-          : message == "Floating point division by zero" ? dynamic_cast<const EZeroDivide*>(&e) != nullptr
-                                                         : dynamic_cast<const EOverflow*>(&e) != nullptr;
-      EXPECT_TRUE(rightClass);
+      EXPECT_TRUE(typeid(e) == c.type) << "thrown: " << typeid(e).name();
     }
   }
 }
@@ -148,6 +138,7 @@ TEST(RulingSpanTest, CountFollowsEveryWriteAndSeparatorChange) {
   };
   // clang-format on
   const char saved = DecimalSeparator();
+  const SeparatorScope restored(saved);
   SpanColumn column;
   for (const Step& step : steps) {
     SCOPED_TRACE(std::string(step.text) + " then separator " + step.separator);
@@ -156,17 +147,11 @@ TEST(RulingSpanTest, CountFollowsEveryWriteAndSeparatorChange) {
     EXPECT_EQ(CountValidSpans(column), step.count);
     EXPECT_EQ(CountValidSpans(column), step.count);  // the remembered verdicts agree
   }
-  SetDecimalSeparator(saved);
-  EXPECT_EQ(DecimalSeparator(), saved);
 }
 
 TEST(RulingSpanTest, RegionalSeparatorAppliesToParsingAndFormatting) {
-  const char saved = DecimalSeparator();
-  SetDecimalSeparator(',');
+  const SeparatorScope comma(',');
   const RulingSpanResult result = CalculateRulingSpan(ColumnOf({"70,5", "70.5", " 81 "}));
-  SetDecimalSeparator(saved);
   EXPECT_EQ(result.count, 2);
-  SetDecimalSeparator(',');
   EXPECT_EQ(result.SumText(), "151,50");
-  SetDecimalSeparator(saved);
 }

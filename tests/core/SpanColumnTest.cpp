@@ -1,19 +1,29 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
+#include <utility>
 
 #include "core/Core.h"
 
 using korvastel::SpanColumn;
 
-TEST(SpanColumnTest, UnwrittenAndEmptiedRowsReadEmpty) {
+TEST(SpanColumnTest, EmptyRowsHoldNoHeapStorage) {
+  // a string without heap storage has the capacity of a default one
+  const std::size_t inlineCapacity = std::string().capacity();
   SpanColumn column;
-  EXPECT_EQ(column.Text(0), "");
-  EXPECT_EQ(column.Text(SpanColumn::RowCount - 1), "");
-  column.SetText(7, " 81 ");
-  EXPECT_EQ(column.Text(7), " 81 ");
-  column.SetText(7, "");
+  EXPECT_EQ(column.Text(0).capacity(), inlineCapacity);
+  EXPECT_EQ(column.Text(SpanColumn::RowCount - 1).capacity(), inlineCapacity);
+  std::string emptied(1000, '7');
+  emptied.clear();  // empty, with its 1000 bytes still held
+  column.SetText(7, std::string(1000, '8'));
+  EXPECT_GT(column.Text(7).capacity(), inlineCapacity);
+  column.SetText(7, std::move(emptied));
   EXPECT_EQ(column.Text(7), "");
+  EXPECT_EQ(column.Text(7).capacity(), inlineCapacity);
+  column.SetText(8, std::string(1000, '8'));
+  column.SetText(8, "");
+  EXPECT_EQ(column.Text(8).capacity(), inlineCapacity);
 }
 
 TEST(SpanColumnTest, KeepsBytesUnchanged) {
