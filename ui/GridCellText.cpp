@@ -7,11 +7,11 @@
 namespace {
 // Texts up to this many bytes are drawn whole: exact for any script and
 // still far below the cost of a frame.
-constexpr std::size_t WholeTextLimit = 4096;
+constexpr std::size_t kWholeTextLimit = 4096;
 // The tail grows from this many bytes...
-constexpr std::size_t FirstTailBytes = 256;
+constexpr std::size_t kFirstTailBytes = 256;
 // ...up to this many; a wider tail of zero-width marks would be as invisible.
-constexpr std::size_t LongestTailBytes = 64 * 1024;
+constexpr std::size_t kLongestTailBytes = 64 * 1024;
 
 bool IsUtf8Continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
 
@@ -44,10 +44,10 @@ bool GridCellText::DecodesTo(const std::string& bytes, QStringView text) {
 }
 
 QString GridCellText::VisibleTail(const std::string& bytes, const QFontMetrics& metrics, int width) {
-  if (bytes.size() <= WholeTextLimit) return Decode(bytes);
-  for (std::size_t count = FirstTailBytes;; count *= 8) {
+  if (bytes.size() <= kWholeTextLimit) return Decode(bytes);
+  for (std::size_t count = kFirstTailBytes;; count *= 8) {
     if (count >= bytes.size()) return Decode(bytes);
     QString tail = DecodeTail(bytes, count);
-    if (count >= LongestTailBytes || metrics.horizontalAdvance(tail) > width) return tail;
+    if (count >= kLongestTailBytes || metrics.horizontalAdvance(tail) > width) return tail;
   }
 }

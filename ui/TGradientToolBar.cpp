@@ -9,7 +9,7 @@
 
 TGradientToolBar::TGradientToolBar(QWidget* parent) : QWidget(parent) {
   TGradientToolBarAccessible::Install();
-  setFixedHeight(StripHeight);
+  setFixedHeight(kStripHeight);
 }
 
 QToolButton* TGradientToolBar::AddToolButton(QAction* action, int left) {
@@ -19,13 +19,13 @@ QToolButton* TGradientToolBar::AddToolButton(QAction* action, int left) {
   button->setAutoRaise(true);
   button->setFocusPolicy(Qt::NoFocus);
   button->setIconSize(QSize(16, 16));
-  button->setGeometry(left, ButtonTop, ButtonSize, ButtonSize);
+  button->setGeometry(left, kButtonTop, kButtonSize, kButtonSize);
   return button;
 }
 
 QWidget* TGradientToolBar::AddSpacer(int left, int width) {
   auto* spacer = new QWidget(this);
-  spacer->setGeometry(left, ButtonTop, width, ButtonSize);
+  spacer->setGeometry(left, kButtonTop, width, kButtonSize);
   return spacer;
 }
 

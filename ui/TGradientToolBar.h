@@ -14,9 +14,9 @@ class QToolButton;
 class TGradientToolBar : public QWidget {
   Q_OBJECT
  public:
-  static constexpr int StripHeight = 32;
-  static constexpr int ButtonTop = 2;
-  static constexpr int ButtonSize = 25;
+  static constexpr int kStripHeight = 32;
+  static constexpr int kButtonTop = 2;
+  static constexpr int kButtonSize = 25;
 
   explicit TGradientToolBar(QWidget* parent = nullptr);
 

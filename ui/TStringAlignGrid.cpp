@@ -24,14 +24,14 @@
 
 namespace {
 // A row's cell and the grid line under it.
-constexpr int RowPitch = TStringAlignGrid::DefaultRowHeight + TStringAlignGrid::GridLineWidth;
+constexpr int kRowPitch = TStringAlignGrid::kDefaultRowHeight + TStringAlignGrid::kGridLineWidth;
 // The text keeps this far from the cell's edges.
-constexpr int TextInset = 2;
+constexpr int kTextInset = 2;
 // One notch of an ordinary mouse wheel.
-constexpr int WheelNotch = 120;
+constexpr int kWheelNotch = 120;
 
-const QColor Silver(192, 192, 192);
-const QColor Gray(128, 128, 128);
+const QColor kSilver(192, 192, 192);
+const QColor kGray(128, 128, 128);
 
 // Drawing snaps every edge of a cell or a grid line to a whole device pixel,
 // so that at a fractional scale (125 %, 150 %) every line comes out the same
@@ -40,7 +40,7 @@ qreal SnapToDevice(qreal logical, qreal scale) { return std::round(logical * sca
 
 // A grid line's width on the device: a whole number of pixels, at least one.
 qreal LineWidthOnDevice(qreal scale) {
-  return std::max<qreal>(1, std::round(TStringAlignGrid::GridLineWidth * scale)) / scale;
+  return std::max<qreal>(1, std::round(TStringAlignGrid::kGridLineWidth * scale)) / scale;
 }
 
 // A cell and the grid lines below and right of it, [left, left + width) by
@@ -49,9 +49,9 @@ qreal LineWidthOnDevice(qreal scale) {
 QRectF SnappedCell(const QRect& cell, qreal scale) {
   const qreal line = LineWidthOnDevice(scale);
   const qreal right =
-      SnapToDevice(cell.left() + cell.width() + TStringAlignGrid::GridLineWidth, scale) - line;
+      SnapToDevice(cell.left() + cell.width() + TStringAlignGrid::kGridLineWidth, scale) - line;
   const qreal bottom =
-      SnapToDevice(cell.top() + cell.height() + TStringAlignGrid::GridLineWidth, scale) - line;
+      SnapToDevice(cell.top() + cell.height() + TStringAlignGrid::kGridLineWidth, scale) - line;
   const QPointF topLeft(SnapToDevice(cell.left(), scale), SnapToDevice(cell.top(), scale));
   return QRectF(topLeft, QPointF(right, bottom));
 }
@@ -168,16 +168,16 @@ int TStringAlignGrid::FocusedRow() const {
 
 int TStringAlignGrid::TopRow() const { return verticalScrollBar()->value(); }
 
-int TStringAlignGrid::VisibleRowCount() const { return std::max(1, viewport()->height() / RowPitch); }
+int TStringAlignGrid::VisibleRowCount() const { return std::max(1, viewport()->height() / kRowPitch); }
 
 QRect TStringAlignGrid::CellRect(int ARow) const {
-  return QRect(0, (ARow - TopRow()) * RowPitch, ColWidth, DefaultRowHeight);
+  return QRect(0, (ARow - TopRow()) * kRowPitch, kColWidth, kDefaultRowHeight);
 }
 
 int TStringAlignGrid::RowAt(QPoint viewportPoint) const {
-  if (viewportPoint.x() < 0 || viewportPoint.x() >= ColWidth + GridLineWidth || viewportPoint.y() < 0)
+  if (viewportPoint.x() < 0 || viewportPoint.x() >= kColWidth + kGridLineWidth || viewportPoint.y() < 0)
     return -1;
-  const int row = TopRow() + viewportPoint.y() / RowPitch;
+  const int row = TopRow() + viewportPoint.y() / kRowPitch;
   return row < RowCount() ? row : -1;
 }
 
@@ -214,8 +214,8 @@ void TStringAlignGrid::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
   const QRect dirty = event->rect();
   painter.fillRect(dirty, palette().color(QPalette::Base));
-  const int firstRow = TopRow() + std::max(0, dirty.top()) / RowPitch;
-  const int lastRow = std::min(RowCount() - 1, TopRow() + dirty.bottom() / RowPitch);
+  const int firstRow = TopRow() + std::max(0, dirty.top()) / kRowPitch;
+  const int lastRow = std::min(RowCount() - 1, TopRow() + dirty.bottom() / kRowPitch);
   for (int row = firstRow; row <= lastRow; ++row) DrawCell(painter, row);
   DrawGridLines(painter, firstRow, lastRow);
 }
@@ -228,7 +228,7 @@ void TStringAlignGrid::DrawCell(QPainter& painter, int row) const {
   painter.fillRect(filled, palette().color(selected ? QPalette::ToolTipBase : QPalette::Base));
   const std::string& bytes = column_.Text(row);
   if (!bytes.empty()) {
-    const QRect textArea = cell.adjusted(TextInset, TextInset, -TextInset, -TextInset);
+    const QRect textArea = cell.adjusted(kTextInset, kTextInset, -kTextInset, -kTextInset);
     const QString text = GridCellText::VisibleTail(bytes, painter.fontMetrics(), textArea.width());
     painter.save();
     // the text may run past the inset, but never past the cell
@@ -266,13 +266,13 @@ void TStringAlignGrid::DrawGridLines(QPainter& painter, int firstRow, int lastRo
 
 QColor TStringAlignGrid::GridLineColor() const {
   // silver lines would vanish on a silver grid
-  return palette().color(QPalette::Base).rgb() == Silver.rgb() ? Gray : Silver;
+  return palette().color(QPalette::Base).rgb() == kSilver.rgb() ? kGray : kSilver;
 }
 
 void TStringAlignGrid::UpdateRow(int row) {
   // a pixel more on every side: at a fractional scale a snapped edge may
   // lie just outside the row's logical rectangle
-  const QRect cell = CellRect(row).adjusted(-1, -1, GridLineWidth + 1, GridLineWidth + 1);
+  const QRect cell = CellRect(row).adjusted(-1, -1, kGridLineWidth + 1, kGridLineWidth + 1);
   if (cell.intersects(viewport()->rect())) viewport()->update(cell);
 }
 
@@ -468,9 +468,9 @@ void TStringAlignGrid::mouseDoubleClickEvent(QMouseEvent* event) {
 void TStringAlignGrid::wheelEvent(QWheelEvent* event) {
   // fine-grained wheels send parts of a notch; whole notches move the cell
   wheelRemainder_ += event->angleDelta().y();
-  while (std::abs(wheelRemainder_) >= WheelNotch) {
+  while (std::abs(wheelRemainder_) >= kWheelNotch) {
     const int step = wheelRemainder_ > 0 ? -1 : 1;
-    wheelRemainder_ += step * WheelNotch;
+    wheelRemainder_ += step * kWheelNotch;
     MoveTo(row_ + step, false);
   }
   event->accept();

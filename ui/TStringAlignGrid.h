@@ -26,9 +26,9 @@ class QRectF;
 class TStringAlignGrid : public QAbstractScrollArea {
   Q_OBJECT
  public:
-  static constexpr int ColWidth = 114;
-  static constexpr int DefaultRowHeight = 20;
-  static constexpr int GridLineWidth = 1;
+  static constexpr int kColWidth = 114;
+  static constexpr int kDefaultRowHeight = 20;
+  static constexpr int kGridLineWidth = 1;
 
   explicit TStringAlignGrid(korvastel::SpanColumn& column, QWidget* parent = nullptr);
   ~TStringAlignGrid() override;

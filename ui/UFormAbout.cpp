@@ -1,7 +1,6 @@
 #include "ui/UFormAbout.h"
 
 #include <QFont>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHideEvent>
 #include <QIcon>
@@ -11,60 +10,23 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <algorithm>
-#include <initializer_list>
+
+#include "ui/DesignFont.h"
 
 namespace {
 
 // Client area, in pixels at 96 dpi; Qt's device-independent pixels carry the
 // sizes to high-DPI screens.
-constexpr int ClientWidth = 350;
-constexpr int ClientHeight = 337;
-constexpr int NameStripHeight = 41;
-constexpr int NoticeHeight = 22;
-constexpr int CompanyHeight = 40;
+constexpr int kClientWidth = 350;
+constexpr int kClientHeight = 337;
+constexpr int kNameStripHeight = 41;
+constexpr int kNoticeHeight = 22;
+constexpr int kCompanyHeight = 40;
 
-const QColor Maroon(0x80, 0x00, 0x00);
+const QColor kMaroon(0x80, 0x00, 0x00);
 
-// The faces the window was designed with are Windows fonts. Elsewhere the
-// first installed candidate stands in for them: Liberation Sans has Arial's
-// metrics, so the labels keep their designed widths. An empty result lets Qt
-// take its default sans-serif face.
-QString installedFamily(std::initializer_list<const char*> candidates) {
-  const QStringList installed = QFontDatabase::families();
-  for (const char* candidate : candidates) {
-    const QString family = QString::fromLatin1(candidate);
-    if (installed.contains(family, Qt::CaseInsensitive)) return family;
-  }
-  return {};
-}
-
-QFont makeFont(const QString& family, int pixelSize, QFont::Weight weight = QFont::Normal,
-               bool italic = false) {
-  QFont font;
-  if (!family.isEmpty()) font.setFamily(family);
-  font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(pixelSize);
-  font.setWeight(weight);
-  font.setItalic(italic);
-  return font;
-}
-
-QFont arialFont(int pixelSize, QFont::Weight weight = QFont::Normal, bool italic = false) {
-  return makeFont(installedFamily({"Arial", "Liberation Sans", "Arimo", "DejaVu Sans"}), pixelSize, weight,
-                  italic);
-}
-
-QFont msSansSerifFont(int pixelSize) {
-  return makeFont(
-      installedFamily({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans"}),
-      pixelSize);
-}
-
-// The program's name is set in a heavy face. Without Arial Black the weight
-// asks for the heaviest cut of the stand-in, so the name stays heavy.
-QFont nameFont() {
-  return makeFont(installedFamily({"Arial Black", "Liberation Sans", "Arimo", "DejaVu Sans"}), 29,
-                  QFont::Black);
+QFont ArialFont(int pixelSize, QFont::Weight weight = QFont::Normal, bool italic = false) {
+  return DesignFont(DesignFace::Arial, pixelSize, weight, italic);
 }
 
 }  // namespace
@@ -76,16 +38,16 @@ TFormAbout::TFormAbout(QWidget* mainWindow)
   setObjectName(QStringLiteral("FormAbout"));
   setWindowTitle(QStringLiteral("О программе"));
   setWindowIcon(QIcon(QStringLiteral(":/icons/korvastel.svg")));
-  setFont(msSansSerifFont(11));
+  setFont(DesignFont(DesignFace::MsSansSerif, 11));
 
   QPalette buttonFace = palette();
   buttonFace.setColor(QPalette::Window, buttonFace.color(QPalette::Button));
   setPalette(buttonFace);
   setAutoFillBackground(true);
 
-  setFixedSize(ClientWidth, ClientHeight);
-  createLabels();
-  dockBottomLabels();
+  setFixedSize(kClientWidth, kClientHeight);
+  CreateLabels();
+  DockBottomLabels();
 }
 
 QLabel* TFormAbout::LabelProgName() const { return labelProgName_; }
@@ -93,7 +55,7 @@ QLabel* TFormAbout::LabelProgName() const { return labelProgName_; }
 void TFormAbout::ShowAbout() {
   if (!isVisible()) {
     // first show: over the main window; afterwards: where the user left it
-    move(shownBefore_ ? lastPosition_ : centreOverMainWindow());
+    move(shownBefore_ ? lastPosition_ : CentreOverMainWindow());
     shownBefore_ = true;
     show();
   }
@@ -101,56 +63,56 @@ void TFormAbout::ShowAbout() {
   activateWindow();
 }
 
-void TFormAbout::createLabels() {
+void TFormAbout::CreateLabels() {
   // Every label's text is shown as written: no rich text, no mnemonics.
   // Until the main window writes the application title, the name strip
   // already carries the program's own name.
-  labelProgName_ = addLabel(QStringLiteral("Korvastel"), nameFont(), Qt::AlignCenter);
+  labelProgName_ = AddLabel(QStringLiteral("Korvastel"), DesignFont(DesignFace::ArialBlack, 29, QFont::Black), Qt::AlignCenter);
   labelProgName_->setObjectName(QStringLiteral("LabelProgName"));
   QPalette maroon = labelProgName_->palette();
-  maroon.setColor(QPalette::WindowText, Maroon);
+  maroon.setColor(QPalette::WindowText, kMaroon);
   labelProgName_->setPalette(maroon);
 
-  labelVersion_ = addLabel(QStringLiteral("version 2.0"), arialFont(16), Qt::AlignHCenter | Qt::AlignTop);
+  labelVersion_ = AddLabel(QStringLiteral("version 2.0"), ArialFont(16), Qt::AlignHCenter | Qt::AlignTop);
   labelVersion_->setObjectName(QStringLiteral("LabelVersion"));
-  placeAutoSized(labelVersion_, 136, 43);
+  PlaceAutoSized(labelVersion_, 136, 43);
 
-  label3_ = addLabel(QStringLiteral("Расчёт приведённого пролета"), arialFont(13, QFont::Bold),
+  label3_ = AddLabel(QStringLiteral("Расчёт приведённого пролета"), ArialFont(13, QFont::Bold),
                      Qt::AlignHCenter | Qt::AlignTop);
   label3_->setObjectName(QStringLiteral("Label3"));
-  placeAutoSized(label3_, 87, 77);
+  PlaceAutoSized(label3_, 87, 77);
 
-  const QFont caption = arialFont(13, QFont::Bold, true);
-  const QFont credit = arialFont(13);
+  const QFont caption = ArialFont(13, QFont::Bold, true);
+  const QFont credit = ArialFont(13);
   const Qt::Alignment leftTop = Qt::AlignLeft | Qt::AlignTop;
 
-  label6_ = addLabel(QStringLiteral("Разработчик:"), caption, leftTop);
+  label6_ = AddLabel(QStringLiteral("Разработчик:"), caption, leftTop);
   label6_->setObjectName(QStringLiteral("Label6"));
-  placeAutoSized(label6_, 40, 173);
+  PlaceAutoSized(label6_, 40, 173);
 
-  label7_ = addLabel(QStringLiteral("Программисты:"), caption, leftTop);
+  label7_ = AddLabel(QStringLiteral("Программисты:"), caption, leftTop);
   label7_->setObjectName(QStringLiteral("Label7"));
-  placeAutoSized(label7_, 216, 173);
+  PlaceAutoSized(label7_, 216, 173);
 
   labelAuthor_ =
-      addLabel(QStringLiteral("Команда Korvastel\nдля проектировщиков\nвоздушных линий"), credit, leftTop);
+      AddLabel(QStringLiteral("Команда Korvastel\nдля проектировщиков\nвоздушных линий"), credit, leftTop);
   labelAuthor_->setObjectName(QStringLiteral("LabelAuthor"));
-  placeAutoSized(labelAuthor_, 40, 197);
+  PlaceAutoSized(labelAuthor_, 40, 197);
 
-  label9_ = addLabel(QStringLiteral("Команда Korvastel\nC++ и Qt 6"), credit, leftTop);
+  label9_ = AddLabel(QStringLiteral("Команда Korvastel\nC++ и Qt 6"), credit, leftTop);
   label9_->setObjectName(QStringLiteral("Label9"));
-  placeAutoSized(label9_, 216, 197);
+  PlaceAutoSized(label9_, 216, 197);
 
-  label4_ = addLabel(QStringLiteral("© 2026 Команда Korvastel. Все права защищены."), font(),
+  label4_ = AddLabel(QStringLiteral("© 2026 Команда Korvastel. Все права защищены."), font(),
                      Qt::AlignHCenter | Qt::AlignTop);
   label4_->setObjectName(QStringLiteral("Label4"));
 
-  label5_ = addLabel(QStringLiteral("Команда Korvastel\nПрограммы для проектировщиков ВЛ"),
-                     msSansSerifFont(13), Qt::AlignHCenter | Qt::AlignTop);
+  label5_ = AddLabel(QStringLiteral("Команда Korvastel\nПрограммы для проектировщиков ВЛ"),
+                     DesignFont(DesignFace::MsSansSerif, 13), Qt::AlignHCenter | Qt::AlignTop);
   label5_->setObjectName(QStringLiteral("Label5"));
 }
 
-QLabel* TFormAbout::addLabel(const QString& text, const QFont& labelFont, Qt::Alignment alignment) {
+QLabel* TFormAbout::AddLabel(const QString& text, const QFont& labelFont, Qt::Alignment alignment) {
   auto* label = new QLabel(text, this);
   label->setTextFormat(Qt::PlainText);
   label->setFont(labelFont);
@@ -162,26 +124,26 @@ QLabel* TFormAbout::addLabel(const QString& text, const QFont& labelFont, Qt::Al
 }
 
 // Labels that size themselves to their text keep their top-left corner.
-void TFormAbout::placeAutoSized(QLabel* label, int left, int top) {
+void TFormAbout::PlaceAutoSized(QLabel* label, int left, int top) {
   label->move(left, top);
   label->adjustSize();
 }
 
 // The name strip is docked to the top, the company rows to the bottom and the
 // rights notice just above them, all across the full width.
-void TFormAbout::dockBottomLabels() {
+void TFormAbout::DockBottomLabels() {
   const int w = width();
   const int h = height();
-  labelProgName_->setGeometry(0, 0, w, NameStripHeight);
-  label5_->setGeometry(0, h - CompanyHeight, w, CompanyHeight);
-  label4_->setGeometry(0, h - CompanyHeight - NoticeHeight, w, NoticeHeight);
+  labelProgName_->setGeometry(0, 0, w, kNameStripHeight);
+  label5_->setGeometry(0, h - kCompanyHeight, w, kCompanyHeight);
+  label4_->setGeometry(0, h - kCompanyHeight - kNoticeHeight, w, kNoticeHeight);
 }
 
 // Where the window's top-left corner goes so that its frame is centred over
 // the main window's frame (over the screen when there is no main window),
 // kept on that screen. The own frame is not known before the first show, so
 // the main window's decorations stand in for it.
-QPoint TFormAbout::centreOverMainWindow() const {
+QPoint TFormAbout::CentreOverMainWindow() const {
   QRect over;
   QSize decorations;
   if (mainWindow_ != nullptr && mainWindow_->isVisible()) {
@@ -229,5 +191,5 @@ void TFormAbout::hideEvent(QHideEvent* event) {
 
 void TFormAbout::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
-  dockBottomLabels();
+  DockBottomLabels();
 }

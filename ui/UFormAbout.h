@@ -37,11 +37,11 @@ class TFormAbout : public QDialog {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void createLabels();
-  QLabel* addLabel(const QString& text, const QFont& font, Qt::Alignment alignment);
-  void placeAutoSized(QLabel* label, int left, int top);
-  void dockBottomLabels();
-  QPoint centreOverMainWindow() const;
+  void CreateLabels();
+  QLabel* AddLabel(const QString& text, const QFont& font, Qt::Alignment alignment);
+  void PlaceAutoSized(QLabel* label, int left, int top);
+  void DockBottomLabels();
+  QPoint CentreOverMainWindow() const;
 
   QWidget* mainWindow_;
   QLabel* labelProgName_ = nullptr;

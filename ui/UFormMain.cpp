@@ -22,6 +22,7 @@
 #include "core/Core.h"
 #include "ui/FailureReport.h"
 #include "ui/HelpLauncher.h"
+#include "ui/DesignFont.h"
 #include "ui/TBusyCursor.h"
 #include "ui/TCaptionPanel.h"
 #include "ui/TGradientToolBar.h"
@@ -32,18 +33,9 @@
 namespace {
 
 // The font of every text-bearing control of the working area.
-QFont WorkingAreaFont() {
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(13);
-  font.setBold(true);
-  return font;
-}
+QFont WorkingAreaFont() { return DesignFont(DesignFace::Arial, 13, QFont::Bold); }
 
-QFont WindowFont() {
-  QFont font(QStringLiteral("MS Sans Serif"));
-  font.setPixelSize(11);
-  return font;
-}
+QFont WindowFont() { return DesignFont(DesignFace::MsSansSerif, 11); }
 
 QString FromCore(const std::string& text) { return QString::fromStdString(text); }
 
@@ -69,13 +61,13 @@ TFormMain::TFormMain(QWidget* parent)
   setFont(WindowFont());
   // no toolbar or dock toggles on a right click: the window has none to offer
   setContextMenuPolicy(Qt::NoContextMenu);
-  createActions();
-  createMenus();
-  createToolBar();
-  createWidgets();
-  createStatusBar();
-  createTabOrder();
-  resize(ClientWidth, menuBar()->sizeHint().height() + ClientHeightBelowMenu);
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+  CreateWidgets();
+  CreateStatusBar();
+  CreateTabOrder();
+  resize(kClientWidth, menuBar()->sizeHint().height() + kClientHeightBelowMenu);
 }
 
 TFormMain::~TFormMain() {
@@ -90,7 +82,7 @@ void TFormMain::SetFormAbout(TFormAbout* formAbout) { FormAbout = formAbout; }
 
 const QString& TFormMain::AppDirectory() const { return appDirectory_; }
 
-QAction* TFormMain::createAction(const char* name, const QString& caption, const char* category,
+QAction* TFormMain::CreateAction(const char* name, const QString& caption, const char* category,
                                  const char* icon) {
   auto* action = new QAction(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))), caption, this);
   action->setObjectName(QLatin1String(name));
@@ -101,14 +93,14 @@ QAction* TFormMain::createAction(const char* name, const QString& caption, const
   return action;
 }
 
-void TFormMain::createActions() {
-  ActProjectCreate = createAction("ActProjectCreate", QStringLiteral("Очистить"), "Project", "clear");
-  ActProjectOpen = createAction("ActProjectOpen", QStringLiteral("Открыть файл"), "Project", "open");
-  ActProjectSave = createAction("ActProjectSave", QStringLiteral("Сохранить файл"), "Project", "save");
-  ActExit = createAction("ActExit", QStringLiteral("Выход"), "Project", "exit");
-  ActAbout = createAction("ActAbout", QStringLiteral("О программе"), "Help", "about");
-  ActCalc = createAction("ActCalc", QStringLiteral("Расчёт"), "Calc", "calc");
-  ActHelp = createAction("ActHelp", QStringLiteral("Помощь"), "Help", "help");
+void TFormMain::CreateActions() {
+  ActProjectCreate = CreateAction("ActProjectCreate", QStringLiteral("Очистить"), "Project", "clear");
+  ActProjectOpen = CreateAction("ActProjectOpen", QStringLiteral("Открыть файл"), "Project", "open");
+  ActProjectSave = CreateAction("ActProjectSave", QStringLiteral("Сохранить файл"), "Project", "save");
+  ActExit = CreateAction("ActExit", QStringLiteral("Выход"), "Project", "exit");
+  ActAbout = CreateAction("ActAbout", QStringLiteral("О программе"), "Help", "about");
+  ActCalc = CreateAction("ActCalc", QStringLiteral("Расчёт"), "Calc", "calc");
+  ActHelp = CreateAction("ActHelp", QStringLiteral("Помощь"), "Help", "help");
 
   connect(ActProjectCreate, &QAction::triggered, this, Command(&TFormMain::ActClear));
   connect(ActProjectOpen, &QAction::triggered, this, Command(&TFormMain::ActProjectOpenExecute));
@@ -119,7 +111,7 @@ void TFormMain::createActions() {
   connect(ActHelp, &QAction::triggered, this, Command(&TFormMain::ActHelpExecute));
 }
 
-void TFormMain::createMenus() {
+void TFormMain::CreateMenus() {
   QMenuBar* mainMenu = menuBar();
   mainMenu->setObjectName(QStringLiteral("MainMenu1"));
 
@@ -141,7 +133,7 @@ void TFormMain::createMenus() {
   help->addAction(ActHelp);
 }
 
-void TFormMain::createToolBar() {
+void TFormMain::CreateToolBar() {
   ToolBar1 = new TGradientToolBar(this);
   ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
   ToolBar1->setAccessibleName(QStringLiteral("Панель инструментов"));
@@ -157,7 +149,7 @@ void TFormMain::createToolBar() {
   ToolBar1->AddToolButton(ActExit, 377);
 }
 
-void TFormMain::createWidgets() {
+void TFormMain::CreateWidgets() {
   // the toolbar lies in the client area's own column, not in a toolbar dock:
   // its buttons then sit exactly where they are placed, on every style
   auto* client = new QWidget(this);
@@ -175,15 +167,15 @@ void TFormMain::createWidgets() {
   panel1Layout->addWidget(workPanel);
   clientLayout->addWidget(panel1, 1);
 
-  createLeftColumn(workPanel);
-  createRightControls(workPanel);
+  CreateLeftColumn(workPanel);
+  CreateRightControls(workPanel);
   setCentralWidget(client);
 }
 
-void TFormMain::createLeftColumn(QWidget* panel) {
+void TFormMain::CreateLeftColumn(QWidget* panel) {
   auto* column = new QWidget(panel);
   column->setObjectName(QStringLiteral("PanelLeft"));
-  column->setFixedWidth(LeftColumnWidth);
+  column->setFixedWidth(kLeftColumnWidth);
   auto* columnLayout = new QVBoxLayout(column);
   columnLayout->setContentsMargins(0, 0, 0, 0);
   columnLayout->setSpacing(0);
@@ -191,7 +183,7 @@ void TFormMain::createLeftColumn(QWidget* panel) {
   PanelProjectName = new TCaptionPanel(QStringLiteral("Длина пролёта, м"), column);
   PanelProjectName->setObjectName(QStringLiteral("PanelProjectName"));
   PanelProjectName->setFont(WorkingAreaFont());
-  PanelProjectName->setFixedHeight(CaptionHeight);
+  PanelProjectName->setFixedHeight(kCaptionHeight);
   columnLayout->addWidget(PanelProjectName);
 
   Grid = new TStringAlignGrid(column_, column);
@@ -209,7 +201,7 @@ void TFormMain::createLeftColumn(QWidget* panel) {
   panelLayout->addStretch(1);
 }
 
-void TFormMain::createRightControls(QWidget* panel) {
+void TFormMain::CreateRightControls(QWidget* panel) {
   // fixed places: these keep their positions and sizes when the window is resized
   const QFont font = WorkingAreaFont();
   auto place = [&](QWidget* widget, const char* name, QRect geometry) {
@@ -257,17 +249,17 @@ void TFormMain::LinkButtonToAction(QPushButton* button, QAction* action) {
   connect(button, &QPushButton::clicked, action, &QAction::trigger);
 }
 
-void TFormMain::createStatusBar() {
+void TFormMain::CreateStatusBar() {
   QStatusBar* bar = statusBar();
   bar->setObjectName(QStringLiteral("StatusBar1"));
-  bar->setFixedHeight(StatusBarHeight);
+  bar->setFixedHeight(kStatusBarHeight);
   // one fixed line about the program for the whole run
   auto* line = new QLabel(QStringLiteral("Korvastel — расчёт приведённого пролёта воздушных линий"), bar);
   line->setObjectName(QStringLiteral("StatusLine"));
   bar->addWidget(line, 1);
 }
 
-void TFormMain::createTabOrder() {
+void TFormMain::CreateTabOrder() {
   QWidget::setTabOrder(Grid, ButCalc);
   QWidget::setTabOrder(ButCalc, EditResult);
   QWidget::setTabOrder(EditResult, EditSum);

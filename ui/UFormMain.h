@@ -29,11 +29,11 @@ class TFormMain : public QMainWindow {
   Q_OBJECT
  public:
   // Sizes at 96 dpi, in device-independent pixels.
-  static constexpr int ClientWidth = 418;
-  static constexpr int ClientHeightBelowMenu = 520;
-  static constexpr int StatusBarHeight = 19;
-  static constexpr int LeftColumnWidth = 145;
-  static constexpr int CaptionHeight = 27;
+  static constexpr int kClientWidth = 418;
+  static constexpr int kClientHeightBelowMenu = 520;
+  static constexpr int kStatusBarHeight = 19;
+  static constexpr int kLeftColumnWidth = 145;
+  static constexpr int kCaptionHeight = 27;
 
   explicit TFormMain(QWidget* parent = nullptr);
   ~TFormMain() override;
@@ -51,15 +51,15 @@ class TFormMain : public QMainWindow {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  void createActions();
-  void createMenus();
-  void createToolBar();
-  void createWidgets();
-  void createLeftColumn(QWidget* panel);
-  void createRightControls(QWidget* panel);
-  void createStatusBar();
-  void createTabOrder();
-  QAction* createAction(const char* name, const QString& caption, const char* category, const char* icon);
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateWidgets();
+  void CreateLeftColumn(QWidget* panel);
+  void CreateRightControls(QWidget* panel);
+  void CreateStatusBar();
+  void CreateTabOrder();
+  QAction* CreateAction(const char* name, const QString& caption, const char* category, const char* icon);
   void LinkButtonToAction(QPushButton* button, QAction* action);
   using Handler = void (TFormMain::*)();
   // An action's handler as Qt may call it: one command at a time, its
