@@ -30,7 +30,7 @@ std::string TypeDisplayName(const std::type_info& type);
 std::string ApplicationErrorText(std::string_view className, std::string_view moduleName, const void* address,
                                  std::string_view message);
 
-inline constexpr char ApplicationErrorCaption[] = "Application Error";
+inline constexpr char kApplicationErrorCaption[] = "Application Error";
 
 // Shows one error box and returns when the user has dismissed it.
 using ErrorBoxPresenter = std::function<void(const QString& caption, const QString& text)>;

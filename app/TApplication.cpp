@@ -35,7 +35,7 @@ void UseRegionalSeparator() { korvastel::SetDecimalSeparator(RegionalDecimalSepa
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   // the name, not the display name: Qt appends a set display name to every
   // window title, and the main window composes its own caption
-  setApplicationName(QLatin1String(Title));
+  setApplicationName(QLatin1String(kTitle));
   // A help-file name of the application has no counterpart here: the help
   // command finds "Korvastel.chm" beside the program itself.
   setWindowIcon(QIcon(QStringLiteral(":/icons/korvastel.svg")));
@@ -129,6 +129,6 @@ void TApplication::ReportForeignException(const std::type_info& type, const char
                                           const void* address) {
   CancelCaptures();
   const std::string module = QFileInfo(applicationFilePath()).fileName().toStdString();
-  ShowErrorBox(QLatin1String(ApplicationErrorCaption),
+  ShowErrorBox(QLatin1String(kApplicationErrorCaption),
                QString::fromStdString(ApplicationErrorText(TypeDisplayName(type), module, address, message)));
 }

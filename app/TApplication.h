@@ -21,7 +21,7 @@ class Exception;
 class TApplication : public QApplication {
   Q_OBJECT
  public:
-  static constexpr char Title[] = "Korvastel";
+  static constexpr char kTitle[] = "Korvastel";
 
   // Sets the title, the icon, Qt's Russian texts and the regional decimal
   // separator, and takes over the windows' failure reports.

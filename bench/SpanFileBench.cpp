@@ -25,7 +25,7 @@
 
 namespace {
 
-constexpr std::size_t BlockSize = std::size_t{1} << 20;
+constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 
 // The generated span files, made on first use and removed at exit.
 class SpanFiles {
@@ -81,8 +81,8 @@ class SpanFiles {
 template <class Use>
 void ReadBlocks(const std::string& path, Use use) {
   const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  const auto buffer = std::make_unique_for_overwrite<char[]>(BlockSize);
-  for (ssize_t got; (got = read(file, buffer.get(), BlockSize)) > 0;)
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kBlockSize);
+  for (ssize_t got; (got = read(file, buffer.get(), kBlockSize)) > 0;)
     use(buffer.get(), static_cast<std::size_t>(got));
   close(file);
 }

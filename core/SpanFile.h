@@ -32,17 +32,13 @@ std::vector<std::string> ReadSpanFile(const std::string& path);
 // a column without a span gives an empty file. Throws EInOutError.
 //
 // An existing file keeps everything but its content: its owner, group,
-// permission bits, ACL, user.* attributes and other hard links. It is
-// replaced in one step by a new file made in its folder where that new file
-// can be given all of these (one link, a folder this user may write, owner
-// and group this user may give); otherwise it is written in place, after its
-// old bytes are read (a file above 64 MiB is then refused with the system's
-// "file too large", "I/O error 27" on POSIX systems) and the space is
-// reserved, and if a step fails the old bytes are written back. Either way a
-// failed save leaves the old bytes and no temporary file behind; on Linux the
-// new file has no name until just before it replaces the old one, so that
-// even a killed save leaves nothing. A file this user may not write is
-// refused with code 5 even where its folder would allow replacing it.
+// permission bits, ACL, user.* attributes and other hard links. A failed save
+// leaves the old bytes and no temporary file behind, and on Linux even a
+// killed save leaves nothing. A file above 64 MiB that cannot be replaced as
+// a whole (it has other links, say) is refused with the system's "file too
+// large", "I/O error 27" on POSIX systems, before anything changes. A file
+// this user may not write is refused with code 5 even where its folder would
+// allow replacing it.
 //
 // A symbolic link has its target saved. A device is written directly; so is
 // a named pipe, but only while a program reads it: with none it fails at once

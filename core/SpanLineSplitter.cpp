@@ -7,7 +7,7 @@ namespace korvastel {
 
 namespace {
 
-constexpr char EndOfData = '\x1A';  // Ctrl-Z
+constexpr char kEndOfData = '\x1A';  // Ctrl-Z
 
 // The length of the bytes in front of `byte`, or the whole length without it.
 std::size_t LengthBefore(std::string_view data, char byte) {
@@ -23,7 +23,7 @@ SpanLineSplitter::SpanLineSplitter(std::size_t maxLines) : maxLines_(maxLines) {
 bool SpanLineSplitter::Feed(std::string_view block) {
   if (dataEnded_) return false;
   // one memchr for the end of data keeps the blocks past the kept lines cheap
-  const std::size_t dataLength = LengthBefore(block, EndOfData);
+  const std::size_t dataLength = LengthBefore(block, kEndOfData);
   dataEnded_ = dataLength < block.size();
   if (!Full()) SplitLines(block.substr(0, dataLength));
   return !dataEnded_;

@@ -26,9 +26,9 @@
 #include "ui/TStringAlignGrid.h"
 
 namespace {
-constexpr double FrameNs = 16e6;
-constexpr int Runs = 31;
-const char* const SpanText = "123.45";
+constexpr double kFrameNs = 16e6;
+constexpr int kRuns = 31;
+const char* const kSpanText = "123.45";
 
 using Job = std::function<void()>;
 
@@ -38,7 +38,7 @@ std::pair<double, double> MedianNs(const Job& job, const Job& baseline) {
   std::vector<qint64> jobTimes, baselineTimes;
   job();
   baseline();
-  for (int run = 0; run < Runs; ++run) {
+  for (int run = 0; run < kRuns; ++run) {
     QElapsedTimer timer;
     timer.start();
     job();
@@ -49,7 +49,7 @@ std::pair<double, double> MedianNs(const Job& job, const Job& baseline) {
   }
   std::sort(jobTimes.begin(), jobTimes.end());
   std::sort(baselineTimes.begin(), baselineTimes.end());
-  return {double(jobTimes[Runs / 2]), double(baselineTimes[Runs / 2])};
+  return {double(jobTimes[kRuns / 2]), double(baselineTimes[kRuns / 2])};
 }
 
 // The same with an untimed setup before each run of the job and of the
@@ -153,13 +153,13 @@ void GridBench::initTestCase() {
   QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
   empty_->setFixedSize(grid_->viewport()->size());
   FillColumn();
-  for (int row = 0; row < korvastel::SpanColumn::RowCount; ++row) hugeColumn_->SetText(row, SpanText);
+  for (int row = 0; row < korvastel::SpanColumn::RowCount; ++row) hugeColumn_->SetText(row, kSpanText);
   hugeColumn_->SetText(3, std::string(10'000'000, '7') + "0.5");
   grid_->setFocus();
 }
 
 void GridBench::cleanupTestCase() {
-  qInfo().noquote() << "\nSpans grid, median of" << Runs << "runs each:";
+  qInfo().noquote() << "\nSpans grid, median of" << kRuns << "runs each:";
   for (const QString& line : std::as_const(summary_)) qInfo().noquote() << line;
   window_.reset();
   column_.reset();
@@ -176,11 +176,11 @@ void GridBench::Report(const QString& name, const Job& job, const QString& basel
                   .arg(jobNs / 1e6, 7, 'f', 3)
                   .arg(jobNs / baselineNs, 6, 'f', 2)
                   .arg(baselineName)
-                  .arg(100 * jobNs / FrameNs, 0, 'f', 1);
+                  .arg(100 * jobNs / kFrameNs, 0, 'f', 1);
 }
 
 void GridBench::FillColumn() {
-  for (int row = 0; row < korvastel::SpanColumn::RowCount; ++row) column_->SetText(row, SpanText);
+  for (int row = 0; row < korvastel::SpanColumn::RowCount; ++row) column_->SetText(row, kSpanText);
 }
 
 void GridBench::Key(Qt::Key key, Qt::KeyboardModifiers modifiers) { QTest::keyClick(grid_, key, modifiers); }
@@ -313,9 +313,9 @@ void GridBench::scrollHugeCell() {
 
 // Rows of the grid of long cells: row 3 holds 10 MB, row 5 the text of the
 // size measured, row 4 an ordinary span.
-constexpr int TenMegabyteRow = 3;
-constexpr int OrdinaryRow = 4;
-constexpr int MeasuredRow = 5;
+constexpr int kTenMegabyteRow = 3;
+constexpr int kOrdinaryRow = 4;
+constexpr int kMeasuredRow = 5;
 
 void GridBench::GoToLongRow(int row) {
   if (hugeGrid_->EditorMode()) KeyShown(Qt::Key_Escape);
@@ -332,27 +332,27 @@ void GridBench::KeyShown(Qt::Key key, const QString& text) {
 }
 
 void GridBench::typeOverLongCell() {
-  const std::string tenMegabytes = hugeColumn_->Text(TenMegabyteRow);
+  const std::string tenMegabytes = hugeColumn_->Text(kTenMegabyteRow);
   const Job onLong = [this, &tenMegabytes] {
-    hugeGrid_->SetCells(0, TenMegabyteRow, tenMegabytes);
-    GoToLongRow(TenMegabyteRow);
+    hugeGrid_->SetCells(0, kTenMegabyteRow, tenMegabytes);
+    GoToLongRow(kTenMegabyteRow);
   };
   const Job onOrdinary = [this] {
-    hugeGrid_->SetCells(0, OrdinaryRow, SpanText);
-    GoToLongRow(OrdinaryRow);
+    hugeGrid_->SetCells(0, kOrdinaryRow, kSpanText);
+    GoToLongRow(kOrdinaryRow);
   };
   const Job typeAndEnter = [this] {
     KeyShown(Qt::Key_5, QStringLiteral("5"));
     KeyShown(Qt::Key_Return);
   };
-  const auto [longNs, ordinaryNs] = MedianNs(onLong, typeAndEnter, onOrdinary, typeAndEnter, Runs);
-  QCOMPARE(hugeGrid_->Cells(0, OrdinaryRow), std::string("5"));
-  QCOMPARE(hugeGrid_->Cells(0, TenMegabyteRow), std::string("5"));
+  const auto [longNs, ordinaryNs] = MedianNs(onLong, typeAndEnter, onOrdinary, typeAndEnter, kRuns);
+  QCOMPARE(hugeGrid_->Cells(0, kOrdinaryRow), std::string("5"));
+  QCOMPARE(hugeGrid_->Cells(0, kTenMegabyteRow), std::string("5"));
   summary_ << QStringLiteral("  %1 %2 ms = %3 x typing over an ordinary cell")
                   .arg(QStringLiteral("type a key over a 10 MB cell, Enter, drawn"), -48)
                   .arg(longNs / 1e6, 8, 'f', 3)
                   .arg(longNs / ordinaryNs, 6, 'f', 2);
-  hugeGrid_->SetCells(0, TenMegabyteRow, tenMegabytes);
+  hugeGrid_->SetCells(0, kTenMegabyteRow, tenMegabytes);
 }
 
 void GridBench::openEditorOnLongCell_data() {
@@ -371,14 +371,14 @@ void GridBench::openEditorOnLongCell() {
   QFETCH(int, bytes);
   QFETCH(int, runs);
   QFETCH(int, key);
-  hugeGrid_->SetCells(0, MeasuredRow, std::string(std::size_t(bytes), '7'));
-  const Job onLong = [this] { GoToLongRow(MeasuredRow); };
-  const Job onOrdinary = [this] { GoToLongRow(OrdinaryRow); };
+  hugeGrid_->SetCells(0, kMeasuredRow, std::string(std::size_t(bytes), '7'));
+  const Job onLong = [this] { GoToLongRow(kMeasuredRow); };
+  const Job onOrdinary = [this] { GoToLongRow(kOrdinaryRow); };
   const Job open = [this, key] { KeyShown(Qt::Key(key)); };
   const auto [longNs, ordinaryNs] = MedianNs(onLong, open, onOrdinary, open, runs);
   const double peak = PeakGrowthBytes(onLong, open);
   QVERIFY(hugeGrid_->EditorMode());
-  QCOMPARE(hugeGrid_->Row(), MeasuredRow);
+  QCOMPARE(hugeGrid_->Row(), kMeasuredRow);
   summary_
       << QStringLiteral(
              "  %1 %2 ms = %3 x an ordinary cell; %4 % of a 16 ms frame; peak memory +%5 MB = %6 x the text")
@@ -386,28 +386,28 @@ void GridBench::openEditorOnLongCell() {
                   -48)
              .arg(longNs / 1e6, 8, 'f', 3)
              .arg(longNs / ordinaryNs, 8, 'f', 1)
-             .arg(100 * longNs / FrameNs, 0, 'f', 1)
+             .arg(100 * longNs / kFrameNs, 0, 'f', 1)
              .arg(peak / 1e6, 0, 'f', 1)
              .arg(peak / bytes, 0, 'f', 1);
-  GoToLongRow(OrdinaryRow);
-  hugeGrid_->SetCells(0, MeasuredRow, std::string());
+  GoToLongRow(kOrdinaryRow);
+  hugeGrid_->SetCells(0, kMeasuredRow, std::string());
 }
 
 void GridBench::escapeAfterOpeningLongCell() {
   // Enter loads the text; Escape with nothing typed must not load it again
-  hugeGrid_->SetCells(0, TenMegabyteRow, std::string(10'000'000, '7'));
+  hugeGrid_->SetCells(0, kTenMegabyteRow, std::string(10'000'000, '7'));
   const Job openLong = [this] {
-    GoToLongRow(TenMegabyteRow);
+    GoToLongRow(kTenMegabyteRow);
     KeyShown(Qt::Key_Return);
   };
   const Job openOrdinary = [this] {
-    GoToLongRow(OrdinaryRow);
+    GoToLongRow(kOrdinaryRow);
     KeyShown(Qt::Key_Return);
   };
   const Job escape = [this] { KeyShown(Qt::Key_Escape); };
   const auto [longNs, ordinaryNs] = MedianNs(openLong, escape, openOrdinary, escape, 3);
   QVERIFY(!hugeGrid_->EditorMode());
-  QCOMPARE(hugeGrid_->Cells(0, TenMegabyteRow).size(), std::size_t(10'000'000));
+  QCOMPARE(hugeGrid_->Cells(0, kTenMegabyteRow).size(), std::size_t(10'000'000));
   summary_ << QStringLiteral("  %1 %2 ms = %3 x an ordinary cell")
                   .arg(QStringLiteral("Escape after Enter on a 10 MB cell, drawn"), -48)
                   .arg(longNs / 1e6, 8, 'f', 3)

@@ -5,10 +5,10 @@
 namespace korvastel::detail {
 
 std::string RandomNameSuffix() {
-  static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   std::random_device random;
   std::string suffix(12, ' ');
-  for (char& c : suffix) c = alphabet[random() % (sizeof alphabet - 1)];
+  for (char& c : suffix) c = kAlphabet[random() % (sizeof kAlphabet - 1)];
   return suffix;
 }
 

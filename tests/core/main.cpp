@@ -24,18 +24,18 @@ unsigned ControlWord() {
 
 // The flags C names. MinGW's FE_ALL_EXCEPT also holds the denormal-operand
 // flag, which glibc's leaves out and which comparing a denormal double raises.
-constexpr int CheckedFlags = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW | FE_UNDERFLOW | FE_INEXACT;
+constexpr int kCheckedFlags = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW | FE_UNDERFLOW | FE_INEXACT;
 
 class EnvironmentGuardListener : public testing::EmptyTestEventListener {
   void OnTestStart(const testing::TestInfo&) override {
     std::fegetenv(&env_);
     controlWord_ = ControlWord();
-    flags_ = std::fetestexcept(CheckedFlags);
+    flags_ = std::fetestexcept(kCheckedFlags);
     separator_ = korvastel::DecimalSeparator();
   }
   void OnTestEnd(const testing::TestInfo& info) override {
     EXPECT_EQ(ControlWord(), controlWord_) << info.name() << " changed the floating-point control word";
-    EXPECT_EQ(std::fetestexcept(CheckedFlags), flags_) << info.name() << " left floating-point flags changed";
+    EXPECT_EQ(std::fetestexcept(kCheckedFlags), flags_) << info.name() << " left floating-point flags changed";
     EXPECT_EQ(korvastel::DecimalSeparator(), separator_)
         << info.name() << " left the decimal separator changed";
     std::fesetenv(&env_);

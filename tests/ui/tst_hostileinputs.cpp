@@ -86,7 +86,7 @@ bool ResetPeakMemory() {
   return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1 && clearRefs.flush();
 }
 
-constexpr char MeasureOpenOption[] = "--peak-memory-of-open";
+constexpr char kMeasureOpenOption[] = "--peak-memory-of-open";
 
 // What a fresh program's window showed after opening a file, and by how much
 // the open raised the program's peak memory.
@@ -100,7 +100,7 @@ PeakOfOpen MeasureOpenInFreshProgram(const QString& path) {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
   program.setProcessEnvironment(environment);
-  program.start(QCoreApplication::applicationFilePath(), {QLatin1String(MeasureOpenOption), path});
+  program.start(QCoreApplication::applicationFilePath(), {QLatin1String(kMeasureOpenOption), path});
   if (!program.waitForFinished(60'000) || program.exitCode() != 0) return {};
   const QList<QByteArray> figures = program.readAllStandardOutput().trimmed().split(' ');
   return {QString::fromLatin1(figures.value(0)), figures.value(1).toLongLong()};
@@ -819,7 +819,7 @@ void TestHostileInputs::aCommandAskedForDuringAnotherRunsAfterIt() {
 }
 
 int main(int argc, char** argv) {
-  if (argc == 3 && qstrcmp(argv[1], MeasureOpenOption) == 0) return MeasureOpen(argc, argv);
+  if (argc == 3 && qstrcmp(argv[1], kMeasureOpenOption) == 0) return MeasureOpen(argc, argv);
   TApplication application(argc, argv);
   application.setQuitOnLastWindowClosed(false);
   TestHostileInputs test;

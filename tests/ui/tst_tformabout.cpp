@@ -25,8 +25,8 @@
 
 namespace {
 
-constexpr Qt::Alignment CentredTop = Qt::AlignHCenter | Qt::AlignTop;
-constexpr Qt::Alignment LeftTop = Qt::AlignLeft | Qt::AlignTop;
+constexpr Qt::Alignment kCentredTop = Qt::AlignHCenter | Qt::AlignTop;
+constexpr Qt::Alignment kLeftTop = Qt::AlignLeft | Qt::AlignTop;
 
 QLabel* label(const TFormAbout& form, const QString& name) {
   return form.findChild<QLabel*>(name, Qt::FindDirectChildrenOnly);
@@ -34,7 +34,7 @@ QLabel* label(const TFormAbout& form, const QString& name) {
 
 QStringList textRows(const QLabel* l) { return l->text().split(QLatin1Char('\n')); }
 
-const QString ChmType = QStringLiteral("application/vnd.ms-htmlhelp");
+const QString kChmType = QStringLiteral("application/vnd.ms-htmlhelp");
 
 bool writeFile(const QString& path, const QByteArray& bytes) {
   QFile file(path);
@@ -160,12 +160,12 @@ void TestTFormAbout::labelsLieWhereDesigned_data() {
     QTest::newRow(name) << QString::fromLatin1(name) << design << slack << text << int(a);
   };
   row("LabelProgName", {0, 0, 350, 41}, 0, QStringLiteral("Korvastel"), Qt::AlignCenter);
-  row("LabelVersion", {136, 43, 76, 18}, 3, QStringLiteral("version 2.0"), CentredTop);
-  row("Label3", {87, 77, 201, 16}, 3, QStringLiteral("Расчёт приведённого пролета"), CentredTop);
-  row("Label6", {40, 173, 90, 16}, 3, QStringLiteral("Разработчик:"), LeftTop);
-  row("Label7", {216, 173, 109, 16}, 3, QStringLiteral("Программисты:"), LeftTop);
-  row("Label4", {0, 275, 350, 22}, 0, QString(), CentredTop);
-  row("Label5", {0, 297, 350, 40}, 0, QString(), CentredTop);
+  row("LabelVersion", {136, 43, 76, 18}, 3, QStringLiteral("version 2.0"), kCentredTop);
+  row("Label3", {87, 77, 201, 16}, 3, QStringLiteral("Расчёт приведённого пролета"), kCentredTop);
+  row("Label6", {40, 173, 90, 16}, 3, QStringLiteral("Разработчик:"), kLeftTop);
+  row("Label7", {216, 173, 109, 16}, 3, QStringLiteral("Программисты:"), kLeftTop);
+  row("Label4", {0, 275, 350, 22}, 0, QString(), kCentredTop);
+  row("Label5", {0, 297, 350, 40}, 0, QString(), kCentredTop);
 }
 
 void TestTFormAbout::labelsLieWhereDesigned() {
@@ -393,7 +393,7 @@ void TestTFormAbout::helpHandsTheDocumentToTheDesktop() {
   QFETCH(QString, folder);
   FakeDesktop desktop;
   QVERIFY(desktop.isValid());
-  QVERIFY(desktop.InstallProgram(QStringLiteral("chm-viewer.desktop"), ChmType));
+  QVERIFY(desktop.InstallProgram(QStringLiteral("chm-viewer.desktop"), kChmType));
 
   const QString directory = helpRoot_->path() + QLatin1Char('/') + folder + QLatin1Char('/');
   const QString document = directory + QStringLiteral("Korvastel.chm");
@@ -429,7 +429,7 @@ void TestTFormAbout::helpWithoutTheDocumentDoesNothing() {
   // neither the viewer nor the pages beside a missing document are shown
   FakeDesktop desktop;
   QVERIFY(desktop.isValid());
-  QVERIFY(desktop.InstallProgram(QStringLiteral("chm-viewer.desktop"), ChmType));
+  QVERIFY(desktop.InstallProgram(QStringLiteral("chm-viewer.desktop"), kChmType));
 
   const QString directory = helpRoot_->path() + QLatin1Char('/') + folder + QLatin1Char('/');
   if (blocker != QLatin1String("-")) QVERIFY(writeFile(directory + QLatin1String(HelpPagesIndex), "<html>"));
@@ -472,10 +472,10 @@ void TestTFormAbout::helpOpensTheDocumentOrThePages() {
   FakeDesktop fake;
   QVERIFY(fake.isValid());
   if (desktop == QLatin1String("viewer"))
-    QVERIFY(fake.InstallProgram(QStringLiteral("chm-viewer.desktop"), ChmType));
+    QVERIFY(fake.InstallProgram(QStringLiteral("chm-viewer.desktop"), kChmType));
   if (desktop == QLatin1String("chosen")) {
     QVERIFY(fake.InstallProgram(QStringLiteral("my-viewer.desktop"), QStringLiteral("application/x-other")));
-    QVERIFY(fake.ChooseProgram(QStringLiteral("my-viewer.desktop"), ChmType));
+    QVERIFY(fake.ChooseProgram(QStringLiteral("my-viewer.desktop"), kChmType));
   }
   if (desktop == QLatin1String("browser"))
     QVERIFY(fake.InstallProgram(QStringLiteral("browser.desktop"), QStringLiteral("text/html")));

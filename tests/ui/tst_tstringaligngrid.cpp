@@ -25,13 +25,13 @@
 
 namespace {
 // The main window's grid: 145 x 442 px, so 20 rows show whole.
-constexpr int GridWidth = 145;
-constexpr int GridHeight = 442;
-constexpr int WholeRows = 20;
-constexpr int Pitch = TStringAlignGrid::DefaultRowHeight + TStringAlignGrid::GridLineWidth;
+constexpr int kGridWidth = 145;
+constexpr int kGridHeight = 442;
+constexpr int kWholeRows = 20;
+constexpr int kPitch = TStringAlignGrid::kDefaultRowHeight + TStringAlignGrid::kGridLineWidth;
 
-const QColor SilverLine(192, 192, 192);
-const QColor GrayLine(128, 128, 128);
+const QColor kSilverLine(192, 192, 192);
+const QColor kGrayLine(128, 128, 128);
 
 bool IsDark(QRgb pixel) { return qGray(pixel) < 100; }
 
@@ -159,7 +159,7 @@ void TestGrid::init() {
   auto* layout = new QHBoxLayout(window_.get());
   before_ = new QPushButton(QStringLiteral("before"), window_.get());
   grid_ = new TStringAlignGrid(*column_, window_.get());
-  grid_->setFixedSize(GridWidth, GridHeight);
+  grid_->setFixedSize(kGridWidth, kGridHeight);
   button_ = new QPushButton(QStringLiteral("Расчёт"), window_.get());
   layout->addWidget(before_);
   layout->addWidget(grid_);
@@ -280,7 +280,7 @@ void TestGrid::startsEmptyAtTheTopLeft() {
   QCOMPARE(grid_->Row(), 0);
   QVERIFY(!grid_->EditorMode());
   QCOMPARE(grid_->Cells(0, 3999), std::string());
-  QCOMPARE(grid_->VisibleRowCount(), WholeRows);
+  QCOMPARE(grid_->VisibleRowCount(), kWholeRows);
   QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid_->Cells(1, 0));
   QVERIFY_THROWS_EXCEPTION(std::out_of_range, grid_->Cells(0, 4000));
   QCOMPARE(grid_->horizontalScrollBar()->isVisible(), false);
@@ -302,7 +302,7 @@ void TestGrid::editStartAndEnd_data() {
                                    << QStringList{"select 0,1 sees ''"};
   QTest::newRow("'125' then Shift+Down")
       << "" << QStringList{"=125", "Shift+Down"} << "125" << 1 << closed << QStringList{"select 0,1 sees ''"};
-  QTest::newRow("'125' then Page Down") << "" << QStringList{"=125", "PgDown"} << "125" << WholeRows - 1
+  QTest::newRow("'125' then Page Down") << "" << QStringList{"=125", "PgDown"} << "125" << kWholeRows - 1
                                         << closed << QStringList{"select 0,19 sees ''"};
   QTest::newRow("'125' then a wheel notch down")
       << "" << QStringList{"=125", "Wheel:1"} << "125" << 1 << closed << QStringList{"select 0,1 sees ''"};
@@ -554,8 +554,8 @@ void TestGrid::navigation_data() {
   QTest::addColumn<int>("selectionBottom");
   QTest::addColumn<int>("topRow");
   QTest::addColumn<int>("notifications");
-  const int lastTop = 4000 - WholeRows;
-  const int page = WholeRows - 1;
+  const int lastTop = 4000 - kWholeRows;
+  const int page = kWholeRows - 1;
 
   QTest::newRow("Down") << QStringList{"Down"} << 1 << 1 << 1 << 0 << 1;
   QTest::newRow("Up at row 0") << QStringList{"Up"} << 0 << 0 << 0 << 0 << 0;
@@ -620,8 +620,8 @@ void TestGrid::navigation() {
 }
 
 void TestGrid::moveScrollsTheCurrentCellIntoView() {
-  Run(QStringList(WholeRows, QStringLiteral("Down")));
-  QCOMPARE(grid_->Row(), WholeRows);
+  Run(QStringList(kWholeRows, QStringLiteral("Down")));
+  QCOMPARE(grid_->Row(), kWholeRows);
   QCOMPARE(grid_->TopRow(), 1);
   Run({"Ctrl+End", "Ctrl+Home"});
   QCOMPARE(grid_->TopRow(), 0);
@@ -860,21 +860,21 @@ void TestGrid::drawsWindowStripAndSilverLines() {
   const QColor window = grid_->palette().color(QPalette::Base);
   QCOMPARE(image.pixelColor(120, 5), window);  // strip right of the column
   QCOMPARE(image.pixelColor(image.width() - 1, 100), window);
-  QCOMPARE(image.pixelColor(50, Pitch + 5), window);  // row 1, not selected
-  QCOMPARE(image.pixelColor(50, 20), SilverLine);     // line under row 0
-  QCOMPARE(image.pixelColor(114, 50), SilverLine);    // line right of the column
+  QCOMPARE(image.pixelColor(50, kPitch + 5), window);  // row 1, not selected
+  QCOMPARE(image.pixelColor(50, 20), kSilverLine);     // line under row 0
+  QCOMPARE(image.pixelColor(114, 50), kSilverLine);    // line right of the column
   QCOMPARE(image.pixelColor(115, 20), window);        // nothing right of the line
-  QCOMPARE(image.pixelColor(50, Pitch * 3 + 20), SilverLine);
+  QCOMPARE(image.pixelColor(50, kPitch * 3 + 20), kSilverLine);
 }
 
 void TestGrid::drawsGrayLinesOnASilverGrid() {
   QPalette silver = grid_->palette();
-  silver.setColor(QPalette::Base, SilverLine);
+  silver.setColor(QPalette::Base, kSilverLine);
   grid_->setPalette(silver);
   const QImage image = Viewport();
-  QCOMPARE(image.pixelColor(50, 20), GrayLine);
-  QCOMPARE(image.pixelColor(114, 50), GrayLine);
-  QCOMPARE(image.pixelColor(120, 5), SilverLine);
+  QCOMPARE(image.pixelColor(50, 20), kGrayLine);
+  QCOMPARE(image.pixelColor(114, 50), kGrayLine);
+  QCOMPARE(image.pixelColor(120, 5), kSilverLine);
 }
 
 void TestGrid::drawsSelectionWithFocusFrame() {
@@ -885,15 +885,15 @@ void TestGrid::drawsSelectionWithFocusFrame() {
   QVERIFY(selected != window);
   for (int row = 0; row <= 6; ++row) {
     const bool inRange = row >= 2 && row <= 5;
-    QCOMPARE(image.pixelColor(57, row * Pitch + 10), inRange ? selected : window);
+    QCOMPARE(image.pixelColor(57, row * kPitch + 10), inRange ? selected : window);
     // the dotted frame runs along the current cell's edges only
-    const int frameDots = DarkColumns(image, row * Pitch, 0, 113).size();
+    const int frameDots = DarkColumns(image, row * kPitch, 0, 113).size();
     if (row == 5)
       QVERIFY2(frameDots > 40 && frameDots < 74, qPrintable(QString::number(frameDots)));
     else
       QCOMPARE(frameDots, 0);
   }
-  QVERIFY(IsDark(image.pixel(0, 5 * Pitch + 1)) != IsDark(image.pixel(0, 5 * Pitch + 2)));  // dotted
+  QVERIFY(IsDark(image.pixel(0, 5 * kPitch + 1)) != IsDark(image.pixel(0, 5 * kPitch + 2)));  // dotted
 }
 
 void TestGrid::keepsSelectionButNotFrameWithoutFocus() {
@@ -901,9 +901,9 @@ void TestGrid::keepsSelectionButNotFrameWithoutFocus() {
   QVERIFY(button_->hasFocus());
   const QImage image = Viewport();
   const QColor selected = grid_->palette().color(QPalette::ToolTipBase);
-  QCOMPARE(image.pixelColor(57, 1 * Pitch + 10), selected);
-  QCOMPARE(image.pixelColor(57, 2 * Pitch + 10), selected);
-  QCOMPARE(DarkColumns(image, 2 * Pitch, 0, 113).size(), 0);
+  QCOMPARE(image.pixelColor(57, 1 * kPitch + 10), selected);
+  QCOMPARE(image.pixelColor(57, 2 * kPitch + 10), selected);
+  QCOMPARE(DarkColumns(image, 2 * kPitch, 0, 113).size(), 0);
 }
 
 void TestGrid::drawsTextRightAlignedInsetTwoPixels() {
@@ -1018,7 +1018,7 @@ void TestGrid::drawsEveryLineAsWideAtAnyScale() {
   const int x = qRound(50 * scale);
   for (int y = 0; y < image.height(); ++y) {
     const QColor pixel = image.pixelColor(x, y);
-    if (pixel == SilverLine) {
+    if (pixel == kSilverLine) {
       ++run;
       continue;
     }
@@ -1026,20 +1026,20 @@ void TestGrid::drawsEveryLineAsWideAtAnyScale() {
     if (run > 0) lines << run;
     run = 0;
   }
-  QCOMPARE(lines.size(), WholeRows);
-  QCOMPARE(lines, QList<int>(WholeRows, lineWidth));
+  QCOMPARE(lines.size(), kWholeRows);
+  QCOMPARE(lines, QList<int>(kWholeRows, lineWidth));
 
   // across a plain and a selected row: the column's line, then the strip beside it
   for (const int row : {0, 3}) {
     QList<QColor> across;
-    const int y = qRound((row * Pitch + 10) * scale);
+    const int y = qRound((row * kPitch + 10) * scale);
     for (int column = 0; column < image.width(); ++column) {
       const QColor pixel = image.pixelColor(column, y);
       if (across.isEmpty() || across.last() != pixel) across << pixel;
     }
-    QCOMPARE(across, (QList<QColor>{row == 3 ? selected : window, SilverLine, window}));
+    QCOMPARE(across, (QList<QColor>{row == 3 ? selected : window, kSilverLine, window}));
     int width = 0;
-    for (int column = 0; column < image.width(); ++column) width += image.pixelColor(column, y) == SilverLine;
+    for (int column = 0; column < image.width(); ++column) width += image.pixelColor(column, y) == kSilverLine;
     QCOMPARE(width, lineWidth);
   }
 }

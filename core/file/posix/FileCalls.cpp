@@ -14,17 +14,17 @@ namespace {
 // open() takes its mode through "...", which no pointer can name
 int OpenFile(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
 
-constexpr FileCalls systemCalls{
+constexpr FileCalls kSystemCalls{
     OpenFile, ::close,  ::write,  ::fsync,  ::posix_fallocate, ::ftruncate,
     ::linkat, ::rename, ::fchown, ::fchmod, ::fsetxattr,       ::fremovexattr,
 };
 
-FileCalls calls = systemCalls;
+FileCalls calls = kSystemCalls;
 
 }  // namespace
 
 FileCalls& Calls() noexcept { return calls; }
 
-const FileCalls& SystemCalls() noexcept { return systemCalls; }
+const FileCalls& SystemCalls() noexcept { return kSystemCalls; }
 
 }  // namespace korvastel::posix

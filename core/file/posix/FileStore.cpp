@@ -23,7 +23,7 @@ namespace korvastel::posix {
 
 namespace {
 
-constexpr int MaxLinkHops = 40;  // as the kernel allows
+constexpr int kMaxLinkHops = 40;  // as the kernel allows
 
 // Sets the descriptor back to waiting reads and writes.
 void MakeBlocking(const File& file, const std::string& path) {
@@ -62,7 +62,7 @@ ssize_t FirstReadOfPipe(File& file, char* buffer, std::size_t size, const std::s
 // Pipes and devices get the largest block.
 std::size_t ReadBlockSize(const File& file) {
   struct stat info {};
-  if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return detail::MaxReadBlockSize;
+  if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return detail::kMaxReadBlockSize;
   return detail::ReadBlockSize(static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0)));
 }
 
@@ -95,7 +95,7 @@ std::string LinkContent(const std::string& link, const struct stat& info) {
 // link; only the last component matters, as the temporary file is created
 // in the folder the final name lives in.
 SaveTarget ResolveSaveTarget(std::string path) {
-  for (int hop = 0; hop <= MaxLinkHops; ++hop) {
+  for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
     SaveTarget target{path};
     if (::lstat(path.c_str(), &target.info) != 0) {
       // a missing file is created; a missing folder is reported when the
@@ -149,14 +149,14 @@ bool MayReplace(const SaveTarget& target) {
 // The whole of the old content, or a refusal when it is too large to be held
 // and put back.
 std::string ReadOldContent(const File& file, const std::string& path, off_t reportedSize) {
-  constexpr auto Limit = static_cast<std::size_t>(detail::MaxInPlaceSaveSize);
+  constexpr auto kLimit = static_cast<std::size_t>(detail::kMaxInPlaceSaveSize);
   // a byte more than the reported size, so that the end shows at once
-  std::string old(std::min(static_cast<std::size_t>(std::max<off_t>(reportedSize, 0)), Limit) + 1, '\0');
+  std::string old(std::min(static_cast<std::size_t>(std::max<off_t>(reportedSize, 0)), kLimit) + 1, '\0');
   std::size_t size = 0;
   for (;;) {
     if (size == old.size()) {
       if (detail::TooLargeToSaveInPlace(size)) ThrowInOutError(EFBIG, path);
-      old.resize(std::min(size * 2, Limit + 1));
+      old.resize(std::min(size * 2, kLimit + 1));
     }
     const ssize_t got = ::pread(file.Get(), old.data() + size, old.size() - size, static_cast<off_t>(size));
     if (got < 0 && errno == EINTR) continue;

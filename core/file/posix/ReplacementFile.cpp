@@ -16,10 +16,10 @@ namespace korvastel::posix {
 
 namespace {
 
-constexpr char AccessControlList[] = "system.posix_acl_access";
-constexpr std::string_view UserAttributePrefix = "user.";
+constexpr char kAccessControlList[] = "system.posix_acl_access";
+constexpr std::string_view kUserAttributePrefix = "user.";
 
-using detail::TemporaryNameAttempts;
+using detail::kTemporaryNameAttempts;
 
 std::string TemporaryName(const std::string& target) {
   return detail::TemporaryName<char>(FolderPrefix(target), FileName(target));
@@ -29,7 +29,7 @@ std::string TemporaryName(const std::string& target) {
 // name is never opened, and the mode 0666 lets the umask and the folder's
 // default ACL apply as for any new file.
 int CreateExclusively(const std::string& target, File& file, std::string& createdPath) {
-  for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     std::string path = TemporaryName(target);
     file =
         File(Calls().open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666));
@@ -46,8 +46,8 @@ int CreateExclusively(const std::string& target, File& file, std::string& create
 // getxattr), asked again if the answer grew in between. False with errno set.
 template <class Query>
 bool QueryWhole(std::string& answer, const Query& query) {
-  constexpr int Attempts = 100;
-  for (int attempt = 0; attempt < Attempts; ++attempt) {
+  constexpr int kAttempts = 100;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
     const ssize_t size = query(nullptr, 0);
     if (size < 0) return false;
     answer.resize(static_cast<std::size_t>(size));
@@ -77,7 +77,7 @@ bool CopyUserAttributes(const std::string& from, int to) {
     end = names.find('\0', start);
     if (end == std::string::npos) end = names.size();
     const std::string name = names.substr(start, end - start);
-    if (!name.starts_with(UserAttributePrefix)) continue;
+    if (!name.starts_with(kUserAttributePrefix)) continue;
     std::string value;
     if (!GetAttribute(from, name.c_str(), value)) {
       if (errno == ENODATA) continue;  // removed since it was listed
@@ -92,12 +92,12 @@ bool CopyUserAttributes(const std::string& from, int to) {
 // every file system that has such lists; no library is needed to copy it.
 bool CopyAccessControlList(const std::string& from, int to) {
   std::string list;
-  if (GetAttribute(from, AccessControlList, list))
-    return Calls().fsetxattr(to, AccessControlList, list.data(), list.size(), 0) == 0;
+  if (GetAttribute(from, kAccessControlList, list))
+    return Calls().fsetxattr(to, kAccessControlList, list.data(), list.size(), 0) == 0;
   if (errno != ENODATA && errno != ENOTSUP) return false;
   // the old file has none, but the new one may have taken the folder's default
-  if (::fgetxattr(to, AccessControlList, nullptr, 0) < 0) return errno == ENODATA || errno == ENOTSUP;
-  return Calls().fremovexattr(to, AccessControlList) == 0;
+  if (::fgetxattr(to, kAccessControlList, nullptr, 0) < 0) return errno == ENODATA || errno == ENOTSUP;
+  return Calls().fremovexattr(to, kAccessControlList) == 0;
 }
 
 bool SameOwnerAndMode(const struct stat& a, const struct stat& b) {
@@ -169,7 +169,7 @@ void ReplacementFile::Commit() {
 // it replaces it: no call links an unnamed file over an existing name.
 void ReplacementFile::Name() {
   const std::string self = "/proc/self/fd/" + std::to_string(file_.Get());
-  for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     std::string path = TemporaryName(target_);
     if (Calls().linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       temporary_ = std::move(path);

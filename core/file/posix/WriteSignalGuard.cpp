@@ -6,12 +6,12 @@ namespace korvastel::posix {
 
 namespace {
 
-constexpr int GuardedSignals[] = {SIGXFSZ, SIGPIPE};
+constexpr int kGuardedSignals[] = {SIGXFSZ, SIGPIPE};
 
 sigset_t Guarded() {
   sigset_t signals;
   sigemptyset(&signals);
-  for (const int signal : GuardedSignals) sigaddset(&signals, signal);
+  for (const int signal : kGuardedSignals) sigaddset(&signals, signal);
   return signals;
 }
 
@@ -34,7 +34,7 @@ WriteSignalGuard::~WriteSignalGuard() {
   // only a signal that our own writes raised is taken; one that was already
   // waiting belongs to someone else
   const sigset_t pending = Pending();
-  for (const int signal : GuardedSignals) {
+  for (const int signal : kGuardedSignals) {
     if (sigismember(&wasPending_, signal) == 1 || sigismember(&pending, signal) != 1) continue;
     sigset_t raised;
     sigemptyset(&raised);

@@ -13,7 +13,7 @@ namespace {
 
 // ReadFile and WriteFile take a DWORD count; span files are read in blocks
 // far smaller, but a long content is written in parts of this size.
-constexpr std::size_t MaxTransfer = std::size_t{1} << 30;
+constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
 
 }  // namespace
 
@@ -47,7 +47,7 @@ void* File::Get() const noexcept { return handle_; }
 unsigned long File::ReadSome(char* buffer, std::size_t size, std::size_t& got) noexcept {
   DWORD read = 0;
   got = 0;
-  if (!ReadFile(handle_, buffer, static_cast<DWORD>(std::min(size, MaxTransfer)), &read, nullptr))
+  if (!ReadFile(handle_, buffer, static_cast<DWORD>(std::min(size, kMaxTransfer)), &read, nullptr))
     return GetLastError();
   got = read;
   return 0;
@@ -57,7 +57,7 @@ unsigned long File::WriteAll(std::string_view data) noexcept {
   while (!data.empty()) {
     DWORD written = 0;
     if (!Calls().writeFile(handle_, data.data(),
-                                          static_cast<DWORD>(std::min(data.size(), MaxTransfer)), &written))
+                                          static_cast<DWORD>(std::min(data.size(), kMaxTransfer)), &written))
       return GetLastError();
     // a write that takes nothing would loop forever; the disk is full
     if (written == 0) return ERROR_DISK_FULL;

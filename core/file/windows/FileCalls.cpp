@@ -8,7 +8,7 @@ namespace {
 
 // Plain functions around the system's, which carry a calling convention of
 // their own and take arguments the layer never passes.
-constexpr FileCalls systemCalls{
+constexpr FileCalls kSystemCalls{
     [](const wchar_t* path, unsigned long access, unsigned long share, unsigned long disposition,
        unsigned long flags) -> void* {
       return CreateFileW(path, access, share, nullptr, disposition, flags, nullptr);
@@ -29,12 +29,12 @@ constexpr FileCalls systemCalls{
     },
 };
 
-FileCalls calls = systemCalls;
+FileCalls calls = kSystemCalls;
 
 }  // namespace
 
 FileCalls& Calls() noexcept { return calls; }
 
-const FileCalls& SystemCalls() noexcept { return systemCalls; }
+const FileCalls& SystemCalls() noexcept { return kSystemCalls; }
 
 }  // namespace korvastel::windows

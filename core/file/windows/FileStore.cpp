@@ -19,7 +19,7 @@ namespace korvastel::windows {
 
 namespace {
 
-constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // A console, a pipe or a printer port is no span file, and some would never
 // end: what is not a file on a disk is refused as an invalid name.
@@ -67,7 +67,7 @@ struct SaveTarget {
 };
 
 SaveTarget ResolveSaveTarget(std::wstring path) {
-  File file(ExtendedLengthPath(path), FILE_READ_ATTRIBUTES, ShareAll, OPEN_EXISTING,
+  File file(ExtendedLengthPath(path), FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
                    FILE_FLAG_BACKUP_SEMANTICS);
   if (!file.IsOpen()) {
     // a missing file is created; a missing folder is reported
@@ -96,7 +96,7 @@ SaveTarget ResolveSaveTarget(std::wstring path) {
 // another program keeps others from writing is refused here too (I/O error 32),
 // before anything changed.
 void RequireWriteAccess(const std::wstring& path) {
-  File file(ExtendedLengthPath(path), GENERIC_WRITE, ShareAll, OPEN_EXISTING, 0);
+  File file(ExtendedLengthPath(path), GENERIC_WRITE, kShareAll, OPEN_EXISTING, 0);
   if (!file.IsOpen()) ThrowInOutError(file.Error());
 }
 

@@ -13,7 +13,7 @@ namespace korvastel::windows {
 
 namespace {
 
-using detail::TemporaryNameAttempts;
+using detail::kTemporaryNameAttempts;
 
 std::wstring TemporaryName(const std::wstring& target) {
   return detail::TemporaryName<wchar_t>(FolderPrefix(target), FileName(target));
@@ -22,7 +22,7 @@ std::wstring TemporaryName(const std::wstring& target) {
 // A name beside the target that no file has yet.
 std::wstring FreeNameBeside(const std::wstring& target) {
   std::wstring name = TemporaryName(target);
-  for (int attempt = 1; attempt < TemporaryNameAttempts; ++attempt) {
+  for (int attempt = 1; attempt < kTemporaryNameAttempts; ++attempt) {
     if (GetFileAttributesW(ExtendedLengthPath(name).c_str()) == INVALID_FILE_ATTRIBUTES &&
         GetLastError() == ERROR_FILE_NOT_FOUND)
       break;
@@ -51,7 +51,7 @@ ReplacementFile::~ReplacementFile() {
 unsigned long ReplacementFile::Create() noexcept {
   // CREATE_NEW makes the name ours alone: a file planted under a guessed name
   // is never opened
-  for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     std::wstring path = TemporaryName(target_);
     File file(ExtendedLengthPath(path), GENERIC_WRITE | DELETE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
     if (file.IsOpen()) {
@@ -67,10 +67,10 @@ unsigned long ReplacementFile::Create() noexcept {
 }
 
 bool ReplacementFile::TakeOver(unsigned long attributes) noexcept {
-  constexpr DWORD Kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+  constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                          FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   FILE_BASIC_INFO info{};  // times of 0 stay as they are
-  info.FileAttributes = (attributes & Kept) != 0 ? attributes & Kept : FILE_ATTRIBUTE_NORMAL;
+  info.FileAttributes = (attributes & kKept) != 0 ? attributes & kKept : FILE_ATTRIBUTE_NORMAL;
   return Calls().setFileInformation(file_.Get(), FileBasicInfo, &info, sizeof info) != 0;
 }
 
