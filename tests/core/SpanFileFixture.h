@@ -31,6 +31,11 @@
 
 namespace korvastel::test {
 
+// for the tests, which take this namespace whole
+using korvastel::EInOutError;
+using korvastel::ReadSpanFile;
+using korvastel::SpanColumn;
+using korvastel::WriteSpanFile;
 using Lines = std::vector<std::string>;
 
 #if defined(_WIN32)

@@ -36,10 +36,6 @@
 namespace {
 
 using namespace korvastel::test;
-using korvastel::EInOutError;
-using korvastel::ReadSpanFile;
-using korvastel::SpanColumn;
-using korvastel::WriteSpanFile;
 
 // Runs `work` in a forked child, so that limits, mounts and a changed user
 // stay there, and returns what it reported (or how it died).
@@ -88,7 +84,7 @@ enum CallKind {
   Close,
   CallKinds
 };
-constexpr const char* CallKindNames[CallKinds] = {"open",      "write",    "fsync", "fallocate",
+constexpr const char* kCallKindNames[CallKinds] = {"open",      "write",    "fsync", "fallocate",
                                                   "ftruncate", "rename",   "link",  "fchown",
                                                   "fchmod",    "setxattr", "close"};
 
@@ -165,7 +161,7 @@ class InjectedFault {
   bool Struck() const { return plan.struck; }
 };
 
-constexpr char AccessControlListName[] = "system.posix_acl_access";
+constexpr char kAccessControlListName[] = "system.posix_acl_access";
 
 // An access-control list as the kernel keeps it in system.posix_acl_access
 // (little-endian version 2, then tag, permissions and id per entry), giving
@@ -202,7 +198,7 @@ std::string KeptOf(const std::string& path) {
   kept << "owner " << info.st_uid << ":" << info.st_gid << ", mode " << std::oct << (info.st_mode & 07777)
        << std::dec << ", links " << info.st_nlink << ", user.note '" << Attribute(path, "user.note")
        << "', ACL";
-  for (const char c : Attribute(path, AccessControlListName))
+  for (const char c : Attribute(path, kAccessControlListName))
     kept << ' ' << (static_cast<unsigned>(c) & 0xFF);
   return kept.str();
 }
@@ -375,7 +371,7 @@ TEST_F(SpanFileTest, EveryFailingCallOfASaveKeepsTheOldOrTheNewFile) {
   const bool root = geteuid() == 0;
   const std::string acl = AccessControlList(4242);
   WriteBytes(Path("probe"), "");
-  const bool hasAcl = setxattr(Path("probe").c_str(), AccessControlListName, acl.data(), acl.size(), 0) == 0;
+  const bool hasAcl = setxattr(Path("probe").c_str(), kAccessControlListName, acl.data(), acl.size(), 0) == 0;
   const bool hasNote = setxattr(Path("probe").c_str(), "user.note", "kept", 4, 0) == 0;
   unlink(Path("probe").c_str());
   const Lines growing(200, "1234.5");
@@ -404,7 +400,7 @@ TEST_F(SpanFileTest, EveryFailingCallOfASaveKeepsTheOldOrTheNewFile) {
     for (int kind = 0; kind < CallKinds; ++kind) {
       for (int at = 1; at <= 3; ++at) {
         const std::string run =
-            std::string(setup.name) + ", " + CallKindNames[kind] + " #" + std::to_string(at);
+            std::string(setup.name) + ", " + kCallKindNames[kind] + " #" + std::to_string(at);
         const std::string path = Path("spans.txt");
         unlink(Path("other.txt").c_str());
         unlink(path.c_str());
@@ -413,7 +409,7 @@ TEST_F(SpanFileTest, EveryFailingCallOfASaveKeepsTheOldOrTheNewFile) {
         ASSERT_TRUE(!root || chown(path.c_str(), 4242, 4243) == 0) << Errno("chown");
         ASSERT_TRUE(!hasNote || setxattr(path.c_str(), "user.note", "kept", 4, 0) == 0) << Errno("setxattr");
         ASSERT_TRUE(!hasAcl || !setup.withAcl ||
-                    setxattr(path.c_str(), AccessControlListName, acl.data(), acl.size(), 0) == 0)
+                    setxattr(path.c_str(), kAccessControlListName, acl.data(), acl.size(), 0) == 0)
             << Errno("setxattr");
         ASSERT_TRUE(!setup.linked || link(path.c_str(), Path("other.txt").c_str()) == 0) << Errno("link");
         const std::string kept = KeptOf(path);
@@ -434,7 +430,7 @@ TEST_F(SpanFileTest, EveryFailingCallOfASaveKeepsTheOldOrTheNewFile) {
   for (int kind = 0; kind < CallKinds; ++kind) {
     const bool expected = (kind != Fchown || root) && (kind != SetAttribute || hasNote || hasAcl);
     EXPECT_TRUE(!expected || reached[kind] > 0)
-        << CallKindNames[kind] << " was never called through the table";
+        << kCallKindNames[kind] << " was never called through the table";
   }
   tally.Print(root && hasAcl && hasNote ? "" : " (no owner, ACL or attribute cases here)");
 }
@@ -499,7 +495,7 @@ TEST_F(SpanFileTest, PipesNeverHangNorEndTheProgram) {
 
 // A file too large to hold for putting back is not written over in place.
 TEST_F(SpanFileTest, LinkedFileTooLargeToSaveInPlaceIsRefused) {
-  const auto size = static_cast<off_t>(korvastel::detail::MaxInPlaceSaveSize + 1);
+  const auto size = static_cast<off_t>(korvastel::detail::kMaxInPlaceSaveSize + 1);
   ASSERT_EQ(truncate((WriteBytes(Path("spans.txt"), "100\r\n"), Path("spans.txt")).c_str(), size), 0);
   ASSERT_EQ(link(Path("spans.txt").c_str(), Path("other.txt").c_str()), 0);
   EXPECT_EQ(SaveCode(Path("spans.txt"), ColumnOf({"1"})), "27");
@@ -557,7 +553,7 @@ TEST_F(SpanFileTest, AnOrdinaryUserSavesWhatTheFileAllowsAndKeepsTheRest) {
     ASSERT_EQ(chown(file.c_str(), c.owner, c.group), 0);
     ASSERT_EQ(chmod(file.c_str(), c.mode), 0);
     if (c.withAcl) {
-      if (setxattr(file.c_str(), AccessControlListName, acl.data(), acl.size(), 0) != 0 ||
+      if (setxattr(file.c_str(), kAccessControlListName, acl.data(), acl.size(), 0) != 0 ||
           setxattr(file.c_str(), "user.note", "kept", 4, 0) != 0)
         GTEST_SKIP() << Errno("the test folder has no ACLs or user attributes");
     }

@@ -12,10 +12,6 @@
 namespace {
 
 using namespace korvastel::test;
-using korvastel::EInOutError;
-using korvastel::ReadSpanFile;
-using korvastel::SpanColumn;
-using korvastel::WriteSpanFile;
 
 TEST_F(SpanFileTest, ReadsLinesByTheFileRules) {
   for (const ReadCase& c : ReadCases()) {

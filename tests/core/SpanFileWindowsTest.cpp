@@ -19,10 +19,6 @@
 namespace {
 
 using namespace korvastel::test;
-using korvastel::EInOutError;
-using korvastel::ReadSpanFile;
-using korvastel::SpanColumn;
-using korvastel::WriteSpanFile;
 
 // Fault injection through the Windows layer's table of calls: the at-th call
 // of one kind fails with ERROR_IO_DEVICE, once, as a failing disk would fail
@@ -39,7 +35,7 @@ enum WindowsCallKind {
   FailMove,
   WindowsCallKinds
 };
-constexpr const char* WindowsCallNames[WindowsCallKinds] = {"CreateFileW",
+constexpr const char* kWindowsCallNames[WindowsCallKinds] = {"CreateFileW",
                                                             "WriteFile",
                                                             "FlushFileBuffers",
                                                             "SetEndOfFile",
@@ -125,8 +121,8 @@ bool FileInformation(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) 
 std::string KeptOf(const std::string& path) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!FileInformation(path, info)) return "no file";
-  constexpr DWORD Kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
-  return "attributes " + std::to_string(info.dwFileAttributes & Kept) + ", links " +
+  constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
+  return "attributes " + std::to_string(info.dwFileAttributes & kKept) + ", links " +
          std::to_string(info.nNumberOfLinks);
 }
 
@@ -170,8 +166,8 @@ TEST_F(SpanFileTest, DevicesAreNotReadAsSpanFiles) {
 // cannot be replaced and is written in place; a hard-linked file too, so its
 // other name sees the new rows; a hidden file stays hidden.
 TEST_F(SpanFileTest, OtherProgramsAndTheFilesSettingsDecideTheSave) {
-  constexpr DWORD Read = GENERIC_READ, ReadWrite = GENERIC_READ | GENERIC_WRITE;
-  constexpr DWORD ShareRead = FILE_SHARE_READ, ShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  constexpr DWORD kRead = GENERIC_READ, kReadWrite = GENERIC_READ | GENERIC_WRITE;
+  constexpr DWORD kShareRead = FILE_SHARE_READ, kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
   struct Case {
     const char* name;
     DWORD access;  // of another program's handle on the file; 0 for none
@@ -184,9 +180,9 @@ TEST_F(SpanFileTest, OtherProgramsAndTheFilesSettingsDecideTheSave) {
   };
   // clang-format off
   const Case cases[] = {
-      {"locked by another program",                   ReadWrite, 0,              0,                       false, 32, 32, true},
-      {"read by a program that keeps writers off",    Read,      ShareRead,      0,                       false, -1, 32, true},
-      {"read by a program that lets others write",    Read,      ShareReadWrite, 0,                       false, -1, -1, true},
+      {"locked by another program",                   kReadWrite, 0,              0,                       false, 32, 32, true},
+      {"read by a program that keeps writers off",    kRead,      kShareRead,      0,                       false, -1, 32, true},
+      {"read by a program that lets others write",    kRead,      kShareReadWrite, 0,                       false, -1, -1, true},
       {"read-only",                                   0,         0,              FILE_ATTRIBUTE_READONLY, false, -1,  5, true},
       {"hidden",                                      0,         0,              FILE_ATTRIBUTE_HIDDEN,   false, -1, -1, false},
       {"hard-linked",                                 0,         0,              0,                       true,  -1, -1, true},
@@ -260,7 +256,7 @@ TEST_F(SpanFileTest, EveryFailingCallOfASaveKeepsTheOldOrTheNewFile) {
     for (int kind = 0; kind < WindowsCallKinds; ++kind) {
       for (int at = 1; at <= 3; ++at) {
         const std::string run =
-            std::string(setup.name) + ", " + WindowsCallNames[kind] + " #" + std::to_string(at);
+            std::string(setup.name) + ", " + kWindowsCallNames[kind] + " #" + std::to_string(at);
         Remove(path);
         Remove(Path("other.txt"));
         if (setup.exists) {
@@ -290,7 +286,7 @@ TEST_F(SpanFileTest, EveryFailingCallOfASaveKeepsTheOldOrTheNewFile) {
   Remove(path);
   Remove(Path("other.txt"));
   for (int kind = 0; kind < WindowsCallKinds; ++kind)
-    EXPECT_GT(reached[kind], 0) << WindowsCallNames[kind] << " was never called through the table";
+    EXPECT_GT(reached[kind], 0) << kWindowsCallNames[kind] << " was never called through the table";
   tally.Print("");
 }
 
@@ -300,7 +296,7 @@ TEST_F(SpanFileTest, LinkedFileTooLargeToSaveInPlaceIsRefused) {
   WriteBytes(path, "100\r\n");
   const HANDLE file = CreateFileW(Native(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   LARGE_INTEGER size;
-  size.QuadPart = static_cast<LONGLONG>(korvastel::detail::MaxInPlaceSaveSize + 1);
+  size.QuadPart = static_cast<LONGLONG>(korvastel::detail::kMaxInPlaceSaveSize + 1);
   ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file));
   CloseHandle(file);
   ASSERT_TRUE(CreateHardLinkW(Native(Path("other.txt")).c_str(), Native(path).c_str(), nullptr));
