@@ -11,8 +11,8 @@
 
 #include "bench/Ratios.h"
 #include "core/Core.h"
-#include "core/arithmetic/ExtendedArithmetic.h"
 #include "core/arithmetic/ArithmeticVariant.h"
+#include "core/arithmetic/ExtendedArithmetic.h"
 #include "core/arithmetic/SoftExtended.h"
 #include "core/arithmetic/X87Extended.h"
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/DecimalSeparator.h"
-#include "core/arithmetic/ExtendedArithmetic.h"
 #include "core/arithmetic/ArithmeticVariant.h"
+#include "core/arithmetic/ExtendedArithmetic.h"
 #include "core/arithmetic/PowersOfTen.h"
 
 namespace korvastel {

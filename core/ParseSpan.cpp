@@ -4,8 +4,8 @@
 
 #include "core/DecimalSeparator.h"
 #include "core/Errors.h"
-#include "core/arithmetic/ExtendedArithmetic.h"
 #include "core/arithmetic/ArithmeticVariant.h"
+#include "core/arithmetic/ExtendedArithmetic.h"
 #include "core/arithmetic/PowersOfTen.h"
 
 namespace korvastel {

@@ -5,9 +5,9 @@
 
 #include "core/DecimalSeparator.h"
 #include "core/Errors.h"
-#include "core/arithmetic/ExtendedArithmetic.h"
-#include "core/arithmetic/ArithmeticVariant.h"
 #include "core/NumberFormat.h"
+#include "core/arithmetic/ArithmeticVariant.h"
+#include "core/arithmetic/ExtendedArithmetic.h"
 
 namespace korvastel {
 

@@ -67,7 +67,8 @@ void TFormAbout::CreateLabels() {
   // Every label's text is shown as written: no rich text, no mnemonics.
   // Until the main window writes the application title, the name strip
   // already carries the program's own name.
-  labelProgName_ = AddLabel(QStringLiteral("Korvastel"), DesignFont(DesignFace::ArialBlack, 29, QFont::Black), Qt::AlignCenter);
+  labelProgName_ = AddLabel(QStringLiteral("Korvastel"), DesignFont(DesignFace::ArialBlack, 29, QFont::Black),
+                            Qt::AlignCenter);
   labelProgName_->setObjectName(QStringLiteral("LabelProgName"));
   QPalette maroon = labelProgName_->palette();
   maroon.setColor(QPalette::WindowText, kMaroon);

@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "core/Core.h"
+#include "ui/DesignFont.h"
 #include "ui/FailureReport.h"
 #include "ui/HelpLauncher.h"
-#include "ui/DesignFont.h"
 #include "ui/TBusyCursor.h"
 #include "ui/TCaptionPanel.h"
 #include "ui/TGradientToolBar.h"

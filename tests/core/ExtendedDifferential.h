@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "core/Errors.h"
+#include "core/SpanColumn.h"
 #include "core/arithmetic/ArithmeticVariant.h"
 #include "core/arithmetic/PowersOfTen.h"
 #include "core/arithmetic/SoftExtended.h"
-#include "core/SpanColumn.h"
 #include "core/arithmetic/WideInteger.h"
 #include "core/arithmetic/X87Extended.h"
 

@@ -112,9 +112,9 @@ TEST(ParseSpanTest, LoneSeparatorIsZero) {
 TEST(ParseSpanTest, RejectsWhatIsNotANumber) {
   // "\xC2\xA0\x35" is a no-break space (UTF-8) before a 5
   for (const char* text :
-       {"",     "   ",   "\t12", "12\t",  "+-5",          "- 5",    "--5", "1.2.3",  "e5",
-        "1,5",  "1 000", "5 e3", "12 m",  "abc",          "+",      "-",   "1e5000", "1e0500x",
-        "0x10", "inf",   "nan",  "1e3.5", "\xC2\xA0\x35", "%s%n%x", "&&&",    "  %s%d%n  ", "100%", "'quoted'"})
+       {"",      "   ",   "\t12",         "12\t",   "+-5", "- 5",        "--5",    "1.2.3",   "e5",   "1,5",
+        "1 000", "5 e3",  "12 m",         "abc",    "+",   "-",          "1e5000", "1e0500x", "0x10", "inf",
+        "nan",   "1e3.5", "\xC2\xA0\x35", "%s%n%x", "&&&", "  %s%d%n  ", "100%",   "'quoted'"})
     EXPECT_NO_PARSE(text);  // and the message holds the text verbatim, never formatted
 }
 

@@ -86,7 +86,9 @@ TEST(RulingSpanTest, FailuresRaiseTheirClassAndMessage) {
       {"zero sum, zero cubes", {"1", "-1"}, typeid(EInvalidOp), "Invalid floating point operation"},
       {"negative ratio", {"3", "-2", "-2"}, typeid(EInvalidOp), "Invalid floating point operation"},
       {"cube beyond double", {"1e103"}, typeid(EOverflow), "Floating point overflow"},
-      {"result beyond double", {"2e100", "-1e100", "-1e100", "5e-324"}, typeid(EOverflow),
+      {"result beyond double",
+       {"2e100", "-1e100", "-1e100", "5e-324"},
+       typeid(EOverflow),
        "Floating point overflow"},
   };
   for (const Case& c : cases) {

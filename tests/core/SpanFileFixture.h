@@ -100,7 +100,8 @@ struct FaultRun {
   bool hit;
 };
 template <class Fault, class... FaultArguments>
-inline FaultRun SaveUnderFault(const std::string& path, const SpanColumn& column, FaultArguments... arguments) {
+inline FaultRun SaveUnderFault(const std::string& path, const SpanColumn& column,
+                               FaultArguments... arguments) {
   const Fault fault(arguments...);
   const int code = ErrorCodeOf([&] { korvastel::WriteSpanFile(path, column); });
   return {code, fault.Struck()};
@@ -180,7 +181,9 @@ inline void Remove(const std::string& path) {
   DeleteFileW(Native(path).c_str());
 }
 
-inline bool MakeFolder(const std::string& path) { return CreateDirectoryW(Native(path).c_str(), nullptr) != 0; }
+inline bool MakeFolder(const std::string& path) {
+  return CreateDirectoryW(Native(path).c_str(), nullptr) != 0;
+}
 inline void RemoveFolder(const std::string& path) { RemoveDirectoryW(Native(path).c_str()); }
 #else
 inline void Remove(const std::string& path) { unlink(path.c_str()); }

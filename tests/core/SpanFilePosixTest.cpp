@@ -2,10 +2,9 @@
 // the file-size limit, the open-files limit, a user who may not write, and a
 // failure of each system call a save makes; and against links, pipes and
 // devices. Faults that change the process are made in a child.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <pwd.h>
 #include <sched.h>
 #include <signal.h>
@@ -85,8 +84,8 @@ enum CallKind {
   CallKinds
 };
 constexpr const char* kCallKindNames[CallKinds] = {"open",      "write",    "fsync", "fallocate",
-                                                  "ftruncate", "rename",   "link",  "fchown",
-                                                  "fchmod",    "setxattr", "close"};
+                                                   "ftruncate", "rename",   "link",  "fchown",
+                                                   "fchmod",    "setxattr", "close"};
 
 struct FaultPlan {
   CallKind kind = CallKinds;

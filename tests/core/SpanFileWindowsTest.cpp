@@ -2,7 +2,6 @@
 // programs, read-only and hidden files, and a failure of each Windows call of
 // a save.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <cstdint>
@@ -36,13 +35,13 @@ enum WindowsCallKind {
   WindowsCallKinds
 };
 constexpr const char* kWindowsCallNames[WindowsCallKinds] = {"CreateFileW",
-                                                            "WriteFile",
-                                                            "FlushFileBuffers",
-                                                            "SetEndOfFile",
-                                                            "SetFileInformationByHandle",
-                                                            "ReplaceFileW",
-                                                            "ReplaceFileW with the old file moved aside",
-                                                            "MoveFileExW"};
+                                                             "WriteFile",
+                                                             "FlushFileBuffers",
+                                                             "SetEndOfFile",
+                                                             "SetFileInformationByHandle",
+                                                             "ReplaceFileW",
+                                                             "ReplaceFileW with the old file moved aside",
+                                                             "MoveFileExW"};
 
 struct WindowsFaultPlan {
   WindowsCallKind kind = WindowsCallKinds;
@@ -68,23 +67,17 @@ class InjectedWindowsFault {
     korvastel::windows::Calls() = {
         [](const wchar_t* path, unsigned long access, unsigned long share, unsigned long disposition,
            unsigned long flags) -> void* {
-          return Strikes(FailCreate)
-                     ? INVALID_HANDLE_VALUE
-                     : SystemCalls().createFile(path, access, share, disposition, flags);
+          return Strikes(FailCreate) ? INVALID_HANDLE_VALUE
+                                     : SystemCalls().createFile(path, access, share, disposition, flags);
         },
         [](void* file, const void* data, unsigned long size, unsigned long* written) -> int {
           return Strikes(FailWrite) ? FALSE : SystemCalls().writeFile(file, data, size, written);
         },
-        [](void* file) -> int {
-          return Strikes(FailFlush) ? FALSE : SystemCalls().flushFileBuffers(file);
-        },
-        [](void* file) -> int {
-          return Strikes(FailSetLength) ? FALSE : SystemCalls().setEndOfFile(file);
-        },
+        [](void* file) -> int { return Strikes(FailFlush) ? FALSE : SystemCalls().flushFileBuffers(file); },
+        [](void* file) -> int { return Strikes(FailSetLength) ? FALSE : SystemCalls().setEndOfFile(file); },
         [](void* file, int infoClass, void* info, unsigned long size) -> int {
-          return Strikes(FailSetInformation)
-                     ? FALSE
-                     : SystemCalls().setFileInformation(file, infoClass, info, size);
+          return Strikes(FailSetInformation) ? FALSE
+                                             : SystemCalls().setFileInformation(file, infoClass, info, size);
         },
         [](const wchar_t* replaced, const wchar_t* replacement, const wchar_t* backup) -> int {
           if (Strikes(FailReplace)) return FALSE;

@@ -35,7 +35,8 @@ class EnvironmentGuardListener : public testing::EmptyTestEventListener {
   }
   void OnTestEnd(const testing::TestInfo& info) override {
     EXPECT_EQ(ControlWord(), controlWord_) << info.name() << " changed the floating-point control word";
-    EXPECT_EQ(std::fetestexcept(kCheckedFlags), flags_) << info.name() << " left floating-point flags changed";
+    EXPECT_EQ(std::fetestexcept(kCheckedFlags), flags_)
+        << info.name() << " left floating-point flags changed";
     EXPECT_EQ(korvastel::DecimalSeparator(), separator_)
         << info.name() << " left the decimal separator changed";
     std::fesetenv(&env_);

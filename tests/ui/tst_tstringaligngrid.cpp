@@ -863,7 +863,7 @@ void TestGrid::drawsWindowStripAndSilverLines() {
   QCOMPARE(image.pixelColor(50, kPitch + 5), window);  // row 1, not selected
   QCOMPARE(image.pixelColor(50, 20), kSilverLine);     // line under row 0
   QCOMPARE(image.pixelColor(114, 50), kSilverLine);    // line right of the column
-  QCOMPARE(image.pixelColor(115, 20), window);        // nothing right of the line
+  QCOMPARE(image.pixelColor(115, 20), window);         // nothing right of the line
   QCOMPARE(image.pixelColor(50, kPitch * 3 + 20), kSilverLine);
 }
 
@@ -1039,7 +1039,8 @@ void TestGrid::drawsEveryLineAsWideAtAnyScale() {
     }
     QCOMPARE(across, (QList<QColor>{row == 3 ? selected : window, kSilverLine, window}));
     int width = 0;
-    for (int column = 0; column < image.width(); ++column) width += image.pixelColor(column, y) == kSilverLine;
+    for (int column = 0; column < image.width(); ++column)
+      width += image.pixelColor(column, y) == kSilverLine;
     QCOMPARE(width, lineWidth);
   }
 }

@@ -11,8 +11,7 @@ namespace korvastel::posix {
 
 File::File(int descriptor) noexcept : descriptor_(descriptor) {}
 
-File::File(File&& other) noexcept
-    : descriptor_(std::exchange(other.descriptor_, -1)) {}
+File::File(File&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {

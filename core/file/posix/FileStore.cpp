@@ -1,5 +1,7 @@
 // The file layer on POSIX systems.
 
+#include "core/file/FileStore.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +13,6 @@
 #include <string_view>
 
 #include "core/Errors.h"
-#include "core/file/FileStore.h"
 #include "core/file/posix/File.h"
 #include "core/file/posix/FileCalls.h"
 #include "core/file/posix/InOutError.h"

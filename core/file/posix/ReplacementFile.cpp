@@ -31,8 +31,7 @@ std::string TemporaryName(const std::string& target) {
 int CreateExclusively(const std::string& target, File& file, std::string& createdPath) {
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     std::string path = TemporaryName(target);
-    file =
-        File(Calls().open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666));
+    file = File(Calls().open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666));
     if (file.IsOpen()) {
       createdPath = std::move(path);
       return 0;
@@ -118,8 +117,7 @@ int ReplacementFile::Create() noexcept {
 #ifdef O_TMPFILE
   // an unnamed file is named later through /proc, which must be there
   if (::access("/proc/self/fd", X_OK) == 0) {
-    file_ =
-        File(Calls().open(ParentFolder(target_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    file_ = File(Calls().open(ParentFolder(target_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
     if (file_.IsOpen()) return 0;
     // kernels and file systems without unnamed files refuse in several ways
     // (EOPNOTSUPP, EISDIR, EINVAL); a named file tells a real failure

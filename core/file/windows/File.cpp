@@ -19,8 +19,8 @@ constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
 
 File::File() noexcept : handle_(INVALID_HANDLE_VALUE), error_(0) {}
 
-File::File(const std::wstring& path, unsigned long access, unsigned long share,
-                         unsigned long disposition, unsigned long flags) noexcept
+File::File(const std::wstring& path, unsigned long access, unsigned long share, unsigned long disposition,
+           unsigned long flags) noexcept
     : handle_(Calls().createFile(path.c_str(), access, share, disposition, flags)),
       error_(handle_ == INVALID_HANDLE_VALUE ? GetLastError() : 0) {}
 
@@ -56,8 +56,8 @@ unsigned long File::ReadSome(char* buffer, std::size_t size, std::size_t& got) n
 unsigned long File::WriteAll(std::string_view data) noexcept {
   while (!data.empty()) {
     DWORD written = 0;
-    if (!Calls().writeFile(handle_, data.data(),
-                                          static_cast<DWORD>(std::min(data.size(), kMaxTransfer)), &written))
+    if (!Calls().writeFile(handle_, data.data(), static_cast<DWORD>(std::min(data.size(), kMaxTransfer)),
+                           &written))
       return GetLastError();
     // a write that takes nothing would loop forever; the disk is full
     if (written == 0) return ERROR_DISK_FULL;
@@ -77,9 +77,7 @@ unsigned long File::SetLength(std::uint64_t length) noexcept {
   return Calls().setEndOfFile(handle_) ? 0 : GetLastError();
 }
 
-unsigned long File::Flush() noexcept {
-  return Calls().flushFileBuffers(handle_) ? 0 : GetLastError();
-}
+unsigned long File::Flush() noexcept { return Calls().flushFileBuffers(handle_) ? 0 : GetLastError(); }
 
 void File::Close() noexcept {
   // CloseHandle reports no write errors; those came from WriteFile and FlushFileBuffers

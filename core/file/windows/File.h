@@ -17,7 +17,7 @@ class File {
   // Opens `path` (a path for the wide API) with CreateFileW; IsOpen() tells
   // whether that worked and Error() why not.
   File(const std::wstring& path, unsigned long access, unsigned long share, unsigned long disposition,
-              unsigned long flags) noexcept;
+       unsigned long flags) noexcept;
   File(File&& other) noexcept;
   File& operator=(File&& other) noexcept;
   File(const File&) = delete;

@@ -1,6 +1,8 @@
 // The file layer on Windows. Paths are UTF-8 and go to the wide API as
 // UTF-16 (Path.h); failures carry the Windows error code (InOutError.h).
 
+#include "core/file/FileStore.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <string>
 #include <string_view>
 
-#include "core/file/FileStore.h"
 #include "core/file/windows/File.h"
 #include "core/file/windows/InOutError.h"
 #include "core/file/windows/Path.h"
@@ -36,7 +37,7 @@ std::uint64_t FileSize(const File& file) {
 // Other programs may read the file while it is open, but not write it.
 File OpenForReading(const std::wstring& path) {
   File file(ExtendedLengthPath(path), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
-                   FILE_FLAG_SEQUENTIAL_SCAN);
+            FILE_FLAG_SEQUENTIAL_SCAN);
   if (!file.IsOpen()) ThrowInOutError(file.Error());  // also a folder: access denied
   RequireDiskFile(file);
   return file;
@@ -68,7 +69,7 @@ struct SaveTarget {
 
 SaveTarget ResolveSaveTarget(std::wstring path) {
   File file(ExtendedLengthPath(path), FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
-                   FILE_FLAG_BACKUP_SEMANTICS);
+            FILE_FLAG_BACKUP_SEMANTICS);
   if (!file.IsOpen()) {
     // a missing file is created; a missing folder is reported
     if (file.Error() == ERROR_FILE_NOT_FOUND) return SaveTarget{std::move(path)};

@@ -34,8 +34,7 @@ std::wstring FreeNameBeside(const std::wstring& target) {
 bool SetDeletePending(void* handle, bool pending) {
   FILE_DISPOSITION_INFO disposition{};
   disposition.DeleteFile = pending ? TRUE : FALSE;
-  return Calls().setFileInformation(handle, FileDispositionInfo, &disposition,
-                                                   sizeof disposition) != 0;
+  return Calls().setFileInformation(handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
 }
 
 }  // namespace
@@ -68,7 +67,7 @@ unsigned long ReplacementFile::Create() noexcept {
 
 bool ReplacementFile::TakeOver(unsigned long attributes) noexcept {
   constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+                          FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   FILE_BASIC_INFO info{};  // times of 0 stay as they are
   info.FileAttributes = (attributes & kKept) != 0 ? attributes & kKept : FILE_ATTRIBUTE_NORMAL;
   return Calls().setFileInformation(file_.Get(), FileBasicInfo, &info, sizeof info) != 0;
@@ -91,8 +90,8 @@ void ReplacementFile::CommitAsNewFile() {
   CloseForCommit();
   // without MOVEFILE_REPLACE_EXISTING: a file made meanwhile under that name
   // is not overwritten unasked
-  if (!Calls().moveFile(ExtendedLengthPath(temporary_).c_str(),
-                                       ExtendedLengthPath(target_).c_str(), MOVEFILE_WRITE_THROUGH))
+  if (!Calls().moveFile(ExtendedLengthPath(temporary_).c_str(), ExtendedLengthPath(target_).c_str(),
+                        MOVEFILE_WRITE_THROUGH))
     ThrowLastError();
   committed_ = true;
 }
@@ -104,8 +103,7 @@ bool ReplacementFile::CommitOverExisting() {
   const std::wstring backup = FreeNameBeside(target_);
   const std::wstring target = ExtendedLengthPath(target_);
   const std::wstring backupPath = ExtendedLengthPath(backup);
-  if (Calls().replaceFile(target.c_str(), ExtendedLengthPath(temporary_).c_str(),
-                                         backupPath.c_str())) {
+  if (Calls().replaceFile(target.c_str(), ExtendedLengthPath(temporary_).c_str(), backupPath.c_str())) {
     committed_ = true;
     // the old content, no longer needed
     DeleteFileW(backupPath.c_str());
