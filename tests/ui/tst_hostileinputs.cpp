@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "FormMainHarness.h"
@@ -130,6 +131,23 @@ int MeasureOpen(int argc, char** argv) {
 }
 
 pid_t CurrentThreadId() { return static_cast<pid_t>(::syscall(SYS_gettid)); }
+
+// Under a user-mode emulator (qemu-user runs the ARM64 build) /proc shows the
+// emulator's own process: its memory, and the system calls it makes in the
+// machine's numbering. Told apart by the read of /proc/self/syscall itself,
+// which is reported under another number than this program's SYS_read.
+constexpr char ProcShowsTheEmulator[] =
+    "under an emulator /proc shows the emulator's process: its memory and its own system calls";
+bool ProcDescribesAnEmulator() {
+  const int file = ::open("/proc/self/syscall", O_RDONLY | O_CLOEXEC);
+  if (file < 0) return false;
+  char text[256] = {};
+  const ssize_t size = ::read(file, text, sizeof text - 1);
+  ::close(file);
+  char* end = text;
+  const long number = size > 0 ? std::strtol(text, &end, 10) : -1;
+  return end != text && number != SYS_read;
+}
 
 // The system call thread `tid` of this process waits in, with its first
 // argument; number -1 while it runs, nothing where the system does not tell.
@@ -489,13 +507,6 @@ void TestHostileInputs::aHundredMegabytesOfLinesFillTheGridInFlatMemory() {
   WriteLines(hundredMegabytes, head, "99999999\r\n", 10'000'000 - 4000);
   QCOMPARE(QFileInfo(hundredMegabytes).size(), qint64(100'000'000));
 
-  // memory, each measured in a fresh program of its own: here, earlier tests
-  // have left freed memory behind that an open would reuse unseen
-  const PeakOfOpen tenMegabytesPeak = MeasureOpenInFreshProgram(tenMegabytes);
-  const PeakOfOpen hundredMegabytesPeak = MeasureOpenInFreshProgram(hundredMegabytes);
-  QCOMPARE(tenMegabytesPeak.count, QStringLiteral("4000"));
-  QCOMPARE(hundredMegabytesPeak.count, QStringLiteral("4000"));
-
   openFromToolbar(tenMegabytes);
   QCOMPARE(labelCnt()->text(), QStringLiteral("4000"));
   QCOMPARE(grid()->Cells(0, 3999), std::string("00000002"));
@@ -509,7 +520,15 @@ void TestHostileInputs::aHundredMegabytesOfLinesFillTheGridInFlatMemory() {
   // rows 1 to 4000, nothing of the lines after them
   QTest::mouseClick(butCalc(), Qt::LeftButton);
   QCOMPARE(results(), QStringList({"2828.78", "8002000.00", "4000"}));
+  expectTheProgramGoesOn();
 
+  // memory, each measured in a fresh program of its own: here, earlier tests
+  // have left freed memory behind that an open would reuse unseen
+  if (ProcDescribesAnEmulator()) QSKIP(ProcShowsTheEmulator);
+  const PeakOfOpen tenMegabytesPeak = MeasureOpenInFreshProgram(tenMegabytes);
+  const PeakOfOpen hundredMegabytesPeak = MeasureOpenInFreshProgram(hundredMegabytes);
+  QCOMPARE(tenMegabytesPeak.count, QStringLiteral("4000"));
+  QCOMPARE(hundredMegabytesPeak.count, QStringLiteral("4000"));
   qInfo("peak memory an open adds to the window's: 10 MB file %lld kB, 100 MB file %lld kB",
         tenMegabytesPeak.growthKb, hundredMegabytesPeak.growthKb);
   // the lines past the 4000th cost nothing to keep: ten times the file costs
@@ -517,7 +536,6 @@ void TestHostileInputs::aHundredMegabytesOfLinesFillTheGridInFlatMemory() {
   QVERIFY(tenMegabytesPeak.growthKb >= 0 && hundredMegabytesPeak.growthKb >= 0);
   QVERIFY2(hundredMegabytesPeak.growthKb <= tenMegabytesPeak.growthKb + 4096,
            "memory grows with the lines beyond the grid");
-  expectTheProgramGoesOn();
 }
 
 void TestHostileInputs::aTenMegabyteClipboardFillsTheSelectedRows() {
@@ -720,6 +738,7 @@ void TestHostileInputs::theBusyCursorCoversAFileThatMakesTheWindowWait() {
   QVERIFY(::mkfifo(name.constData(), 0600) == 0);
   const pid_t windowThread = CurrentThreadId();
   if (!WaitingCallOf(windowThread)) QSKIP("this system does not tell which call a thread waits in");
+  if (ProcDescribesAnEmulator()) QSKIP(ProcShowsTheEmulator);
   QStringList rows = {"100", "200"};
   QByteArray saved = "100\r\n200\r\n";
   int otherEndFile = -1;
