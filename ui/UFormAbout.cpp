@@ -4,7 +4,6 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHideEvent>
-#include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPalette>
@@ -12,6 +11,8 @@
 #include <QScreen>
 #include <algorithm>
 #include <initializer_list>
+
+#include "ui/ProgramIcons.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ TFormAbout::TFormAbout(QWidget* mainWindow)
       mainWindow_(mainWindow) {
   setObjectName(QStringLiteral("FormAbout"));
   setWindowTitle(QStringLiteral("О программе"));
-  setWindowIcon(QIcon(QStringLiteral(":/icons/korvastel.svg")));
+  setWindowIcon(ProgramIcon(QStringLiteral("korvastel")));
   setFont(msSansSerifFont(11));
 
   QPalette buttonFace = palette();

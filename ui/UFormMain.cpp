@@ -22,6 +22,7 @@
 #include "core/Core.h"
 #include "ui/FailureReport.h"
 #include "ui/HelpLauncher.h"
+#include "ui/ProgramIcons.h"
 #include "ui/TBusyCursor.h"
 #include "ui/TCaptionPanel.h"
 #include "ui/TGradientToolBar.h"
@@ -92,7 +93,7 @@ const QString& TFormMain::AppDirectory() const { return appDirectory_; }
 
 QAction* TFormMain::createAction(const char* name, const QString& caption, const char* category,
                                  const char* icon) {
-  auto* action = new QAction(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))), caption, this);
+  auto* action = new QAction(ProgramIcon(QLatin1String(icon)), caption, this);
   action->setObjectName(QLatin1String(name));
   action->setToolTip(caption);  // the hint is the caption
   // the menu shows the pictures too, also where the desktop hides menu icons
