@@ -36,7 +36,7 @@ def attributions(root):
         relative = path.relative_to(root).as_posix()
         if any(f"/{name}/" in f"/{relative}" for name in OTHER_SYSTEMS):
             continue
-        entries = json.loads(path.read_text(encoding="utf-8"))
+        entries = json.loads(path.read_text(encoding="utf-8"), strict=False)
         for entry in entries if isinstance(entries, list) else [entries]:
             if entry.get("QtUsage", "").lower().startswith("not used"):
                 continue
