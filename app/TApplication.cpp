@@ -8,7 +8,6 @@
 #endif
 
 #include <QFileInfo>
-#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -19,6 +18,7 @@
 #include "app/RegionalSeparator.h"
 #include "core/Core.h"
 #include "ui/FailureReport.h"
+#include "ui/ProgramIcons.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QLatin1String(kTitle));
   // A help-file name of the application has no counterpart here: the help
   // command finds "Korvastel.chm" beside the program itself.
-  setWindowIcon(QIcon(QStringLiteral(":/icons/korvastel.svg")));
+  setWindowIcon(ProgramIcon(QStringLiteral("korvastel")));
   LoadQtTranslations();
   UseRegionalSeparator();
   SetFailureReporter([this](std::exception_ptr failure, const QObject* where) { Report(failure, where); });
@@ -52,9 +52,12 @@ TApplication::~TApplication() {
 
 void TApplication::LoadQtTranslations() {
   // the program speaks Russian whatever the desktop's language: Qt's own
-  // dialogs and standard buttons too
+  // dialogs and standard buttons too; a static Qt (Windows) carries them in
+  // the program's resources instead of a folder beside it
   auto translator = std::make_unique<QTranslator>();
-  if (translator->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+  const QString name = QStringLiteral("qtbase_ru");
+  if (translator->load(name, QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+      translator->load(name, QStringLiteral(":/translations"))) {
     installTranslator(translator.get());
     qtTranslator_ = std::move(translator);
   }

@@ -7,11 +7,16 @@ class QFontMetrics;
 class QString;
 
 // How a cell's bytes become screen text and back. Cells hold bytes exactly as
-// they were loaded or typed; the screen shows them decoded as UTF-8, with each
-// invalid byte shown as U+FFFD, and typed text is stored as UTF-8.
+// they were loaded or typed; typed text is stored as UTF-8. Bytes that are
+// valid UTF-8 are shown as such; any others come from a span file written on
+// Windows, where text is the system's ANSI code page, and are shown in it:
+// that code page on Windows, Windows-1251 (the Russian one) elsewhere. Only
+// the display depends on this: which texts are spans, and what a save
+// writes, never do.
 class GridCellText {
  public:
   static QString Decode(const std::string& bytes);
+  static QString Decode(const char* bytes, std::size_t size);
   static std::string Encode(QStringView text);
   // Whether `bytes` are shown as `text`. A text far shorter or longer than
   // the bytes cannot be theirs and is told apart without decoding them, so

@@ -12,16 +12,16 @@
 
 namespace {
 
-DocumentOpener& documentOpener() {
+DocumentOpener& CurrentDocumentOpener() {
   static DocumentOpener opener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   return opener;
 }
 
 // Shows the document where a viewer is registered for it, else the pages.
-void openDocumentOrPages(const DocumentOpener& open, const QString& appDirectory, bool viewerRegistered) {
+void OpenDocumentOrPages(const DocumentOpener& open, const QString& appDirectory, bool viewerRegistered) {
   if (!open) return;
-  if (viewerRegistered && open(QUrl::fromLocalFile(appDirectory + QLatin1String(HelpFileName)))) return;
-  const QString pages = appDirectory + QLatin1String(HelpPagesIndex);
+  if (viewerRegistered && open(QUrl::fromLocalFile(appDirectory + QLatin1String(kHelpFileName)))) return;
+  const QString pages = appDirectory + QLatin1String(kHelpPagesIndex);
   if (QFileInfo(pages).isFile()) static_cast<void>(open(QUrl::fromLocalFile(pages)));
 }
 
@@ -29,10 +29,10 @@ void openDocumentOrPages(const DocumentOpener& open, const QString& appDirectory
 
 // The type CHM viewers register for; file(1) and the shared MIME database
 // both give it to a .chm file, and xdg-open looks its program up by it.
-constexpr char HelpFileType[] = "application/vnd.ms-htmlhelp";
+constexpr char kHelpFileType[] = "application/vnd.ms-htmlhelp";
 
 // How long the desktop may take to name the viewer before the pages are shown.
-constexpr int ViewerQueryTimeoutMs = 5000;
+constexpr int kViewerQueryTimeoutMs = 5000;
 
 // Calls then(true) once the desktop has named a program for CHM documents,
 // then(false) if it has none, cannot be asked or does not answer in time.
@@ -40,7 +40,7 @@ constexpr int ViewerQueryTimeoutMs = 5000;
 // success as soon as xdg-open has started, and xdg-open, having no program for
 // the type, hands the document to the web browser, which can only offer to
 // download it.
-void whenViewerKnown(std::function<void(bool)> then) {
+void WhenViewerKnown(std::function<void(bool)> then) {
   auto* query = new QProcess(QCoreApplication::instance());
   query->setStandardInputFile(QProcess::nullDevice());
   query->setStandardErrorFile(QProcess::nullDevice());
@@ -55,15 +55,15 @@ void whenViewerKnown(std::function<void(bool)> then) {
     query->deleteLater();
     then(false);
   });
-  QTimer::singleShot(ViewerQueryTimeoutMs, query, [query] { query->kill(); });
+  QTimer::singleShot(kViewerQueryTimeoutMs, query, [query] { query->kill(); });
   query->start(QStringLiteral("xdg-mime"),
-               {QStringLiteral("query"), QStringLiteral("default"), QLatin1String(HelpFileType)});
+               {QStringLiteral("query"), QStringLiteral("default"), QLatin1String(kHelpFileType)});
 }
 
 #else
 
 // Elsewhere the desktop's open service itself fails for a type without a program.
-void whenViewerKnown(const std::function<void(bool)>& then) { then(true); }
+void WhenViewerKnown(const std::function<void(bool)>& then) { then(true); }
 
 #endif
 
@@ -71,12 +71,12 @@ void whenViewerKnown(const std::function<void(bool)>& then) { then(true); }
 
 void OpenHelpFile(const QString& appDirectory) {
   // without the document there is nothing to show, and nothing to report
-  if (!QFileInfo(appDirectory + QLatin1String(HelpFileName)).isFile()) return;
-  whenViewerKnown([appDirectory, open = documentOpener()](bool viewerRegistered) {
-    openDocumentOrPages(open, appDirectory, viewerRegistered);
+  if (!QFileInfo(appDirectory + QLatin1String(kHelpFileName)).isFile()) return;
+  WhenViewerKnown([appDirectory, open = CurrentDocumentOpener()](bool viewerRegistered) {
+    OpenDocumentOrPages(open, appDirectory, viewerRegistered);
   });
 }
 
 DocumentOpener SetDocumentOpener(DocumentOpener opener) {
-  return std::exchange(documentOpener(), std::move(opener));
+  return std::exchange(CurrentDocumentOpener(), std::move(opener));
 }

@@ -6,11 +6,11 @@ class QString;
 class QUrl;
 
 // The compiled help document, looked for beside the running program.
-inline constexpr char HelpFileName[] = "Korvastel.chm";
+inline constexpr char kHelpFileName[] = "Korvastel.chm";
 
 // The same help as HTML pages, the sources the document is compiled from, in
 // a folder beside the program: the first page, relative to that directory.
-inline constexpr char HelpPagesIndex[] = "help/index.html";
+inline constexpr char kHelpPagesIndex[] = "help/index.html";
 
 // Opens the help document that lies in appDirectory (which ends in '/') with
 // the desktop's viewer for its type. Where the desktop has no program

@@ -35,7 +35,11 @@ QString TSpanFileDialog::Title() const {
 }
 
 void TSpanFileDialog::Configure(QFileDialog& dialog, Purpose purpose, const QString& initialName) {
+  // Windows' own dialog there, as users of Windows programs expect; Qt's
+  // elsewhere, whatever dialogs the desktop offers
+#if !defined(Q_OS_WIN)
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+#endif
   dialog.setAcceptMode(purpose == Purpose::Open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
   // AnyFile on open too: a missing name comes back and the file layer reports
   // "File not found" for it, in the program's one error box

@@ -3,7 +3,6 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QHideEvent>
-#include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPalette>
@@ -12,6 +11,7 @@
 #include <algorithm>
 
 #include "ui/DesignFont.h"
+#include "ui/ProgramIcons.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ TFormAbout::TFormAbout(QWidget* mainWindow)
       mainWindow_(mainWindow) {
   setObjectName(QStringLiteral("FormAbout"));
   setWindowTitle(QStringLiteral("О программе"));
-  setWindowIcon(QIcon(QStringLiteral(":/icons/korvastel.svg")));
+  setWindowIcon(ProgramIcon(QStringLiteral("korvastel")));
   setFont(DesignFont(DesignFace::MsSansSerif, 11));
 
   QPalette buttonFace = palette();

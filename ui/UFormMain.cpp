@@ -23,6 +23,7 @@
 #include "ui/DesignFont.h"
 #include "ui/FailureReport.h"
 #include "ui/HelpLauncher.h"
+#include "ui/ProgramIcons.h"
 #include "ui/TBusyCursor.h"
 #include "ui/TCaptionPanel.h"
 #include "ui/TGradientToolBar.h"
@@ -84,7 +85,7 @@ const QString& TFormMain::AppDirectory() const { return appDirectory_; }
 
 QAction* TFormMain::CreateAction(const char* name, const QString& caption, const char* category,
                                  const char* icon) {
-  auto* action = new QAction(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))), caption, this);
+  auto* action = new QAction(ProgramIcon(QLatin1String(icon)), caption, this);
   action->setObjectName(QLatin1String(name));
   action->setToolTip(caption);  // the hint is the caption
   // the menu shows the pictures too, also where the desktop hides menu icons

@@ -4,6 +4,7 @@
 // lie in a temporary folder, so which program the desktop has for CHM
 // documents is the test's choice, whatever the machine has installed; it is
 // asked through the real xdg-mime. The environment is put back on destruction.
+// On Windows nothing reads it: the shell keeps its own registrations.
 
 #include <QByteArray>
 #include <QDir>

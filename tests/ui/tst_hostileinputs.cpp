@@ -4,12 +4,19 @@
 // full disk, a folder, a device, a file that vanishes, and files that make
 // the window wait. Each leaves the rows and the results as the program
 // defines them, loses nothing, and leaves the program working.
+#include <QtGlobal>
+#if defined(Q_OS_WIN)
+#include "WindowsFileFaults.h"
+// needs windows.h first
+#include <psapi.h>
+#else
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#endif
 
 #include <QClipboard>
 #include <QDir>
@@ -26,6 +33,10 @@
 
 #include "FormMainHarness.h"
 #include "core/Core.h"
+#if defined(Q_OS_WIN)
+#include <condition_variable>
+#include <mutex>
+#endif
 
 namespace {
 
@@ -70,6 +81,18 @@ void WriteLines(const QString& path, const QByteArray& head, const QByteArray& f
   }
 }
 
+#if defined(Q_OS_WIN)
+
+// The peak working set in kB: Windows keeps one that cannot be reset.
+qint64 PeakMemoryKb() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return -1;
+  return static_cast<qint64>(counters.PeakWorkingSetSize / 1024);
+}
+
+#else
+
 // One kB figure of /proc/self/status ("VmRSS", "VmHWM"), or -1.
 qint64 StatusKb(const QByteArray& field) {
   QFile status(QStringLiteral("/proc/self/status"));
@@ -86,6 +109,8 @@ bool ResetPeakMemory() {
   QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
   return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1 && clearRefs.flush();
 }
+
+#endif
 
 constexpr char kMeasureOpenOption[] = "--peak-memory-of-open";
 
@@ -119,6 +144,11 @@ int MeasureOpen(int argc, char** argv) {
   const QString path = QFile::decodeName(argv[2]);
   TSpanFileDialog::SetAsker([&](const TSpanFileDialog::Request&) -> std::optional<QString> { return path; });
   SetErrorBoxPresenter([](const QString&, const QString& text) { qFatal("%s", qPrintable(text)); });
+#if defined(Q_OS_WIN)
+  const qint64 before = PeakMemoryKb();
+  form->findChild<QAction*>("ActProjectOpen")->trigger();
+  const qint64 peak = PeakMemoryKb();
+#else
   const bool resettable = ResetPeakMemory();
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -126,9 +156,78 @@ int MeasureOpen(int argc, char** argv) {
   form->findChild<QAction*>("ActProjectOpen")->trigger();
   getrusage(RUSAGE_SELF, &usage);
   const qint64 peak = resettable ? StatusKb("VmHWM") : usage.ru_maxrss;
+#endif
   std::printf("%s %lld\n", qPrintable(form->findChild<QLabel*>("LabelCnt")->text()), peak - before);
   return 0;
 }
+
+int OverrideCursorShape() {
+  const QCursor* cursor = QGuiApplication::overrideCursor();
+  return cursor ? int(cursor->shape()) : -1;
+}
+
+#if defined(Q_OS_WIN)
+
+// A file whose first opening keeps the window waiting, as a file on a slow
+// network share does: the file layer's open waits inside the system call
+// until the test lets it go. The open is the only call both an open and a
+// save must make before anything else.
+class SlowFileOpening {
+ public:
+  SlowFileOpening() {
+    current_ = this;
+    korvastel::windows::Calls().createFile = [](const wchar_t* path, unsigned long access,
+                                                      unsigned long share, unsigned long disposition,
+                                                      unsigned long flags) -> void* {
+      current_->enterAndWait();
+      return korvastel::windows::SystemCalls().createFile(path, access, share, disposition, flags);
+    };
+  }
+  ~SlowFileOpening() {
+    Release();
+    RestoreWindowsFileCalls();
+    current_ = nullptr;
+  }
+  SlowFileOpening(const SlowFileOpening&) = delete;
+  SlowFileOpening& operator=(const SlowFileOpening&) = delete;
+
+  // Waits (up to 10 s) until the window waits in the opening.
+  bool WaitUntilBlocked() {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, 10s, [this] { return blocked_; });
+  }
+  void Release() {
+    const std::lock_guard lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  void enterAndWait() {
+    std::unique_lock lock(mutex_);
+    blocked_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return released_; });
+  }
+
+  static inline SlowFileOpening* current_ = nullptr;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool blocked_ = false;
+  bool released_ = false;
+};
+
+// A named pipe no program reads or writes; it is gone with the handle.
+struct PipeNoProgramUses {
+  QString path = QStringLiteral("\\\\.\\pipe\\korvastel-test-%1").arg(QRandomGenerator::global()->generate());
+  HANDLE server = CreateNamedPipeW(reinterpret_cast<const wchar_t*>(path.utf16()), PIPE_ACCESS_DUPLEX,
+                                   PIPE_TYPE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, nullptr);
+  ~PipeNoProgramUses() {
+    if (server != INVALID_HANDLE_VALUE) CloseHandle(server);
+  }
+};
+
+#else
 
 pid_t CurrentThreadId() { return static_cast<pid_t>(::syscall(SYS_gettid)); }
 
@@ -136,7 +235,7 @@ pid_t CurrentThreadId() { return static_cast<pid_t>(::syscall(SYS_gettid)); }
 // emulator's own process: its memory, and the system calls it makes in the
 // machine's numbering. Told apart by the read of /proc/self/syscall itself,
 // which is reported under another number than this program's SYS_read.
-constexpr char ProcShowsTheEmulator[] =
+constexpr char kProcShowsTheEmulator[] =
     "under an emulator /proc shows the emulator's process: its memory and its own system calls";
 bool ProcDescribesAnEmulator() {
   const int file = ::open("/proc/self/syscall", O_RDONLY | O_CLOEXEC);
@@ -184,11 +283,6 @@ bool WaitUntilBlockedIn(pid_t tid, long number, const QString& fifo) {
   return false;
 }
 
-int OverrideCursorShape() {
-  const QCursor* cursor = QGuiApplication::overrideCursor();
-  return cursor ? int(cursor->shape()) : -1;
-}
-
 // A node of the full device in `folder`, so that however a save to it goes
 // wrong the system's own /dev/full is never at stake; /dev/full itself only
 // where this user could not replace it anyway. Empty when neither will do.
@@ -204,6 +298,24 @@ QString FullDevice(const QString& folder) {
   return ::access("/dev", W_OK) != 0 && ::access("/dev/full", W_OK) == 0 ? QStringLiteral("/dev/full")
                                                                          : QString();
 }
+
+#endif
+
+// What the file layer reports for each hazard, by the system's own numbers.
+#if defined(Q_OS_WIN)
+// a folder is refused to every file call; a device or a pipe is no file on a disk
+constexpr char kFullDiskBox[] = "I/O error 112.";  // ERROR_DISK_FULL
+constexpr char kFolderBox[] = "File access denied.";
+constexpr char kPipeBox[] = "I/O error 123.";  // ERROR_INVALID_NAME
+constexpr char kEndlessDevice[] = "CON";       // waits for the user's keys for ever
+constexpr char kDeviceBox[] = "I/O error 123.";
+#else
+constexpr char kFullDiskBox[] = "I/O error 28.";  // ENOSPC
+constexpr char kFolderBox[] = "I/O error 21.";    // EISDIR
+constexpr char kPipeBox[] = "I/O error 6.";       // ENXIO
+constexpr char kEndlessDevice[] = "/dev/zero";
+constexpr char kDeviceBox[] = "I/O error 19.";  // ENODEV
+#endif
 
 QByteArray SpanFileOf(const QList<QByteArray>& texts) {
   QByteArray content;
@@ -524,7 +636,7 @@ void TestHostileInputs::aHundredMegabytesOfLinesFillTheGridInFlatMemory() {
 
   // memory, each measured in a fresh program of its own: here, earlier tests
   // have left freed memory behind that an open would reuse unseen
-  if (ProcDescribesAnEmulator()) QSKIP(ProcShowsTheEmulator);
+  if (ProcDescribesAnEmulator()) QSKIP(kProcShowsTheEmulator);
   const PeakOfOpen tenMegabytesPeak = MeasureOpenInFreshProgram(tenMegabytes);
   const PeakOfOpen hundredMegabytesPeak = MeasureOpenInFreshProgram(hundredMegabytes);
   QCOMPARE(tenMegabytesPeak.count, QStringLiteral("4000"));
@@ -624,12 +736,9 @@ void TestHostileInputs::hostileTextsTypedAndCalculated() {
 void TestHostileInputs::failedSavesReportAndKeepEverything_data() {
   QTest::addColumn<QString>("target");  // "full device" or a name in the test folder
   QTest::addColumn<QString>("box");
-  QTest::newRow("a full disk (the full device)") << "full device"
-                                                 << "I/O error 28.";
-  QTest::newRow("a folder") << "folder"
-                            << "I/O error 21.";
-  QTest::newRow("a pipe that no program reads") << "pipe"
-                                                << "I/O error 6.";
+  QTest::newRow("a full disk") << "full device" << kFullDiskBox;
+  QTest::newRow("a folder") << "folder" << kFolderBox;
+  QTest::newRow("a pipe that no program reads") << "pipe" << kPipeBox;
 }
 
 void TestHostileInputs::failedSavesReportAndKeepEverything() {
@@ -638,6 +747,19 @@ void TestHostileInputs::failedSavesReportAndKeepEverything() {
   QTemporaryDir scratch;
   QVERIFY(scratch.isValid());
   QString path = scratch.filePath(target);
+#if defined(Q_OS_WIN)
+  std::optional<PipeNoProgramUses> pipe;
+  if (target == "full device") {
+    FailWindowsWritesPast(4);
+  } else if (target == "pipe") {
+    pipe.emplace();
+    QVERIFY(pipe->server != INVALID_HANDLE_VALUE);
+    path = pipe->path;
+  } else {
+    QVERIFY(QDir(scratch.path()).mkdir(target));
+  }
+  const auto restoreCalls = qScopeGuard(RestoreWindowsFileCalls);
+#else
   if (target == "full device") {
     path = FullDevice(scratch.path());
     if (path.isEmpty()) QSKIP("no node of the full device can be made, and /dev/full is not safe to use");
@@ -646,6 +768,7 @@ void TestHostileInputs::failedSavesReportAndKeepEverything() {
   } else {
     QVERIFY(QDir(scratch.path()).mkdir(target));
   }
+#endif
   setRows({"100", "abc", "200"});
   recountByMoving();
   QTest::mouseClick(butCalc(), Qt::LeftButton);
@@ -662,6 +785,9 @@ void TestHostileInputs::failedSavesReportAndKeepEverything() {
   QVERIFY(QApplication::overrideCursor() == nullptr);
   const QFileInfo after(path);
   QVERIFY2(target == "folder" ? after.isDir() : !after.isFile(), "the target was replaced");
+#if defined(Q_OS_WIN)
+  RestoreWindowsFileCalls();
+#endif
   // the same spans then go to a disk that takes them
   const QString elsewhere = scratch.filePath("elsewhere.txt");
   saveFromToolbar(elsewhere);
@@ -673,14 +799,11 @@ void TestHostileInputs::failedSavesReportAndKeepEverything() {
 void TestHostileInputs::failedOpensReportAndChangeNoRow_data() {
   QTest::addColumn<QString>("chosen");
   QTest::addColumn<QString>("box");
-  QTest::newRow("a folder") << "folder"
-                            << "I/O error 21.";
-  QTest::newRow("a device that never ends") << "/dev/zero"
-                                            << "I/O error 19.";
+  QTest::newRow("a folder") << "folder" << kFolderBox;
+  QTest::newRow("a device that never ends") << kEndlessDevice << kDeviceBox;
   QTest::newRow("a file that vanishes after the dialog") << "vanishing.txt"
                                                          << "File not found.";
-  QTest::newRow("a pipe that no program writes into") << "pipe"
-                                                      << "I/O error 6.";
+  QTest::newRow("a pipe that no program writes into") << "pipe" << kPipeBox;
 }
 
 void TestHostileInputs::failedOpensReportAndChangeNoRow() {
@@ -688,10 +811,19 @@ void TestHostileInputs::failedOpensReportAndChangeNoRow() {
   QFETCH(QString, box);
   QTemporaryDir scratch;
   QVERIFY(scratch.isValid());
-  const QString path = chosen.startsWith('/') ? chosen : scratch.filePath(chosen);
+  QString path = chosen.startsWith('/') ? chosen : scratch.filePath(chosen);
   if (chosen == "folder") QVERIFY(QDir(scratch.path()).mkdir(chosen));
   if (chosen == "vanishing.txt") WriteBytes(path, "1\r\n2\r\n3\r\n");
+#if defined(Q_OS_WIN)
+  std::optional<PipeNoProgramUses> pipe;
+  if (chosen == "pipe") {
+    pipe.emplace();
+    QVERIFY(pipe->server != INVALID_HANDLE_VALUE);
+    path = pipe->path;
+  }
+#else
   if (chosen == "pipe") QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+#endif
   setRows({"7", "8"});
   recountByMoving();
   QCOMPARE(labelCnt()->text(), QStringLiteral("2"));
@@ -724,23 +856,43 @@ void TestHostileInputs::theBusyCursorCoversAFileThatMakesTheWindowWait_data() {
   QTest::newRow("save: the write waits for a slow reader") << false;
 }
 
-// The file is a FIFO whose other end keeps the window waiting: a writer that
-// has not written yet, or a reader that reads only once the save has filled
-// the pipe. The thread at the other end waits until the window is blocked
-// there, and only then notes the cursor: nothing can change it meanwhile, as
-// the window's thread is stuck in the system call.
+// On POSIX systems the file is a FIFO whose other end keeps the window
+// waiting: a writer that has not written yet, or a reader that reads only
+// once the save has filled the pipe. On Windows, whose file layer takes no
+// pipe, it is a file whose opening waits, as on a slow share. The thread at
+// the other end waits until the window is blocked there, and only then notes
+// the cursor: nothing can change it meanwhile, as the window's thread is stuck
+// in the system call.
 void TestHostileInputs::theBusyCursorCoversAFileThatMakesTheWindowWait() {
   QFETCH(bool, open);
   QTemporaryDir scratch;
   QVERIFY(scratch.isValid());
+  QStringList rows = {"100", "200"};
+  QByteArray saved = "100\r\n200\r\n";
+  std::atomic<bool> loopRan = false;
+  std::atomic<int> cursorWhenTheLoopRan = -1;
+  std::atomic<bool> blocked = false;
+  std::atomic<bool> loopRanBeforeBlocking = false;
+  std::atomic<int> cursorWhileBlocked = -1;
+  QByteArray readFromTheSave;
+#if defined(Q_OS_WIN)
+  const QString fifo = scratch.filePath("slow.txt");
+  if (open) WriteBytes(fifo, "300\r\n400\r\n");
+  setRows(rows);
+  SlowFileOpening slowFile;
+  std::thread otherEnd([&] {
+    blocked = slowFile.WaitUntilBlocked();
+    cursorWhileBlocked = OverrideCursorShape();
+    loopRanBeforeBlocking = loopRan.load();
+    slowFile.Release();
+  });
+#else
   const QString fifo = scratch.filePath("fifo.txt");
   const QByteArray name = QFile::encodeName(fifo);
   QVERIFY(::mkfifo(name.constData(), 0600) == 0);
   const pid_t windowThread = CurrentThreadId();
   if (!WaitingCallOf(windowThread)) QSKIP("this system does not tell which call a thread waits in");
-  if (ProcDescribesAnEmulator()) QSKIP(ProcShowsTheEmulator);
-  QStringList rows = {"100", "200"};
-  QByteArray saved = "100\r\n200\r\n";
+  if (ProcDescribesAnEmulator()) QSKIP(kProcShowsTheEmulator);
   int otherEndFile = -1;
   if (open) {
     // the writer is there before the window opens the FIFO (opened for both
@@ -759,12 +911,6 @@ void TestHostileInputs::theBusyCursorCoversAFileThatMakesTheWindowWait() {
   QVERIFY(otherEndFile >= 0);
   setRows(rows);
 
-  std::atomic<bool> loopRan = false;
-  std::atomic<int> cursorWhenTheLoopRan = -1;
-  std::atomic<bool> blocked = false;
-  std::atomic<bool> loopRanBeforeBlocking = false;
-  std::atomic<int> cursorWhileBlocked = -1;
-  QByteArray readFromTheSave;
   auto noteTheWindowBlocked = [&](long call) {
     blocked = WaitUntilBlockedIn(windowThread, call, fifo);
     cursorWhileBlocked = OverrideCursorShape();
@@ -784,6 +930,7 @@ void TestHostileInputs::theBusyCursorCoversAFileThatMakesTheWindowWait() {
     }
     ::close(otherEndFile);
   });
+#endif
   TSpanFileDialog::SetAsker([&](const TSpanFileDialog::Request&) -> std::optional<QString> {
     // runs at the event loop's next turn, which must come before the file is touched
     QMetaObject::invokeMethod(
@@ -798,8 +945,11 @@ void TestHostileInputs::theBusyCursorCoversAFileThatMakesTheWindowWait() {
   triggerFromToolbar(action(open ? "ActProjectOpen" : "ActProjectSave"));
   otherEnd.join();
   QCoreApplication::sendPostedEvents();  // the marker above runs now at the latest
+#if defined(Q_OS_WIN)
+  if (!open) readFromTheSave = ReadBytes(fifo);
+#endif
 
-  QVERIFY2(blocked, "the window never waited on the FIFO");
+  QVERIFY2(blocked, "the window never waited on the file");
   QCOMPARE(cursorWhileBlocked.load(), int(Qt::WaitCursor));
   // the event loop had a turn with the busy cursor set before the file was
   // touched: a window system that takes requests only then has it too

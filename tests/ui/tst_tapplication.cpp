@@ -327,7 +327,9 @@ void TestTApplication::loadsQtsRussianTexts() {
 }
 
 int main(int argc, char** argv) {
-  // a system locale with a decimal comma, read when the application starts
+  // a system locale with a decimal comma, read when the application starts;
+  // a Windows program cannot choose its own, the user's regional settings
+  // must have the comma (ctest runs Wine in a Russian locale)
   qputenv("LC_ALL", "de_DE.UTF-8");
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   TApplication application(argc, argv);

@@ -2,7 +2,10 @@
 // toolbar and button, real keys typed into the grid, the file dialogs and the
 // error box replaced by recorders, failures travelling through the
 // application's own event path.
+#include <QtGlobal>
+#if !defined(Q_OS_WIN)
 #include <sys/resource.h>
+#endif
 
 #include <QAccessible>
 #include <QFileDialog>
@@ -16,6 +19,7 @@
 #include "core/Core.h"
 #include "ui/HelpLauncher.h"
 #include "ui/UFormAbout.h"
+#include "WindowsFileFaults.h"
 
 class TestTFormMain : public QObject, private FormMainHarness {
   Q_OBJECT
@@ -81,8 +85,8 @@ class TestTFormMain : public QObject, private FormMainHarness {
   // the help document beside the program, then its pages there
   static QList<QUrl> helpFiles() {
     const QString appDirectory = QCoreApplication::applicationDirPath() + "/";
-    return {QUrl::fromLocalFile(appDirectory + HelpFileName),
-            QUrl::fromLocalFile(appDirectory + HelpPagesIndex)};
+    return {QUrl::fromLocalFile(appDirectory + kHelpFileName),
+            QUrl::fromLocalFile(appDirectory + kHelpPagesIndex)};
   }
 
   QList<QUrl> openedDocuments_;
@@ -700,9 +704,44 @@ void TestTFormMain::saveFromTheToolbarLeavesAnOpenEditAlone() {
   QVERIFY(grid()->EditorMode());
 }
 
+namespace {
+
+#if defined(Q_OS_WIN)
+
+// Windows knows no file-size limit; a disk that fills up makes the write
+// fail part-way just as well.
+void LimitWritesTo64Bytes(bool limited) {
+  if (limited)
+    FailWindowsWritesPast(64);
+  else
+    RestoreWindowsFileCalls();
+}
+
+constexpr int kWriteLimitError = ERROR_DISK_FULL;
+
+#else
+
+// A file-size limit makes the write fail part-way, even for root; the
+// program itself keeps the limit's signal from ending it.
+void LimitWritesTo64Bytes(bool limited) {
+  static rlimit previous{};
+  if (limited) {
+    getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit limit = previous;
+    limit.rlim_cur = 64;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  } else {
+    setrlimit(RLIMIT_FSIZE, &previous);
+  }
+}
+
+constexpr int kWriteLimitError = EFBIG;
+
+#endif
+
+}  // namespace
+
 void TestTFormMain::failedSaveLeavesTheOldFile() {
-  // a file-size limit makes the write fail part-way, even for root; the
-  // program itself keeps the limit's signal from ending it
   const QString path = dir_.filePath("limited.txt");
   WriteBytes(path, "old\r\n");
   const QStringList filesBefore = QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden);
@@ -711,17 +750,13 @@ void TestTFormMain::failedSaveLeavesTheOldFile() {
   setRows(rows);
   answerDialogsWith(path);
 
-  rlimit previous{};
-  getrlimit(RLIMIT_FSIZE, &previous);
-  rlimit limited = previous;
-  limited.rlim_cur = 64;
-  setrlimit(RLIMIT_FSIZE, &limited);
+  LimitWritesTo64Bytes(true);
   triggerFromToolbar(action("ActProjectSave"));
-  setrlimit(RLIMIT_FSIZE, &previous);
+  LimitWritesTo64Bytes(false);
 
   QCOMPARE(boxes_.size(), 1);
   QCOMPARE(boxes_[0].caption, QStringLiteral("Korvastel"));
-  QCOMPARE(boxes_[0].text, QStringLiteral("I/O error %1.").arg(EFBIG));
+  QCOMPARE(boxes_[0].text, QStringLiteral("I/O error %1.").arg(kWriteLimitError));
   QCOMPARE(ReadBytes(path), QByteArray("old\r\n"));
   QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
            filesBefore);  // nothing half-written left
@@ -797,8 +832,11 @@ void TestTFormMain::aboutIsShownOnceAndBroughtToTheFront() {
 
 void TestTFormMain::helpHandsTheHelpFileToTheDesktop() {
   triggerFromToolbar(action("ActHelp"));
-  // the window stays live while the desktop is asked for a viewer
+#if !defined(Q_OS_WIN)
+  // the window stays live while the desktop is asked for a viewer (Windows'
+  // shell is handed the document at once, and itself reports a missing viewer)
   QVERIFY(!helpAnswered());
+#endif
   QTRY_VERIFY_WITH_TIMEOUT(helpAnswered(), 10000);
   // the build puts both beside the program, as the package installs them
   QCOMPARE(openedDocuments_, helpFiles());
