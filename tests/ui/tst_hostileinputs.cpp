@@ -166,6 +166,10 @@ int OverrideCursorShape() {
   return cursor ? int(cursor->shape()) : -1;
 }
 
+// Why a measure is skipped where /proc describes an emulator, not the program.
+constexpr char kProcShowsTheEmulator[] =
+    "under an emulator /proc shows the emulator's process: its memory and its own system calls";
+
 #if defined(Q_OS_WIN)
 
 // A file whose first opening keeps the window waiting, as a file on a slow
@@ -227,6 +231,9 @@ struct PipeNoProgramUses {
   }
 };
 
+// Windows has no /proc: what is measured there is this program's own.
+bool ProcDescribesAnEmulator() { return false; }
+
 #else
 
 pid_t CurrentThreadId() { return static_cast<pid_t>(::syscall(SYS_gettid)); }
@@ -235,8 +242,6 @@ pid_t CurrentThreadId() { return static_cast<pid_t>(::syscall(SYS_gettid)); }
 // emulator's own process: its memory, and the system calls it makes in the
 // machine's numbering. Told apart by the read of /proc/self/syscall itself,
 // which is reported under another number than this program's SYS_read.
-constexpr char kProcShowsTheEmulator[] =
-    "under an emulator /proc shows the emulator's process: its memory and its own system calls";
 bool ProcDescribesAnEmulator() {
   const int file = ::open("/proc/self/syscall", O_RDONLY | O_CLOEXEC);
   if (file < 0) return false;
