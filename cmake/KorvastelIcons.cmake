@@ -1,6 +1,6 @@
-# The program's pictures are drawn as SVG. For a Qt without SVG (the static Qt
-# of the Windows build) they are rendered at build time, by the build
-# machine's own Qt, into PNG resources and the program's Windows icon.
+# The program's pictures are drawn as SVG. The build renders them into PNGs:
+# the desktop's icon theme, and, for a Qt without SVG (the static Qt of the
+# Windows build), the program's resources and its Windows icon.
 include(ExternalProject)
 
 # A 16-pixel toolbar picture and a 32-pixel window icon at screen scales of
@@ -9,31 +9,40 @@ set(KORVASTEL_PICTURE_SIZES 16 20 24 28 32 40 48 64)
 # What Explorer, the taskbar and the Start menu ask of a program's icon.
 set(KORVASTEL_WINDOWS_ICON_SIZES 16 20 24 32 40 48 64 256)
 
-# The renderer (packaging/RenderIcon.cpp) built for the build machine.
-function(korvastel_host_icon_renderer out_var)
-  set(dir ${CMAKE_BINARY_DIR}/host-render-icon)
-  if(NOT TARGET korvastel_host_render_icon)
-    ExternalProject_Add(korvastel_host_render_icon
-      SOURCE_DIR ${PROJECT_SOURCE_DIR}/packaging/render-icon
-      BINARY_DIR ${dir}
-      CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release
-      INSTALL_COMMAND ""
-      BUILD_BYPRODUCTS ${dir}/render-icon)
+# How the build runs the renderer (packaging/RenderIcon.cpp): the command in
+# `command_var`, the target it needs in `target_var`. Where the program's Qt
+# draws SVG the renderer is built with it, and runs through the target's
+# emulator in a cross build; otherwise it is built for the build machine,
+# with that machine's own Qt.
+function(korvastel_icon_renderer command_var target_var)
+  set(runtime ${CMAKE_BINARY_DIR}/render-icon-runtime)
+  if(TARGET Qt6::Svg)
+    if(NOT TARGET render-icon)
+      add_executable(render-icon ${PROJECT_SOURCE_DIR}/packaging/RenderIcon.cpp)
+      target_link_libraries(render-icon PRIVATE Qt6::Gui Qt6::Svg)
+    endif()
+    set(renderer $<TARGET_PROPERTY:render-icon,CROSSCOMPILING_EMULATOR> $<TARGET_FILE:render-icon>)
+    set(${target_var} render-icon PARENT_SCOPE)
+  else()
+    set(dir ${CMAKE_BINARY_DIR}/host-render-icon)
+    if(NOT TARGET korvastel_host_render_icon)
+      ExternalProject_Add(korvastel_host_render_icon
+        SOURCE_DIR ${PROJECT_SOURCE_DIR}/packaging/render-icon
+        BINARY_DIR ${dir}
+        CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release
+        INSTALL_COMMAND ""
+        BUILD_BYPRODUCTS ${dir}/render-icon)
+    endif()
+    set(renderer ${dir}/render-icon)
+    set(${target_var} korvastel_host_render_icon PARENT_SCOPE)
   endif()
-  set(${out_var} ${dir}/render-icon PARENT_SCOPE)
+  set(${command_var} ${CMAKE_COMMAND} -E env XDG_RUNTIME_DIR=${runtime} ${renderer} PARENT_SCOPE)
 endfunction()
-
-# render(svg args...): runs the renderer on a screen-less platform.
-macro(korvastel_render_command out_var)
-  korvastel_host_icon_renderer(renderer)
-  set(${out_var} ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
-    XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/host-render-icon/runtime ${renderer})
-endmacro()
 
 # Adds to `target` the resources :/icons/<name>/<size>.png of each named
 # picture of ui/icons, one for each of KORVASTEL_PICTURE_SIZES.
 function(korvastel_add_rendered_pictures target)
-  korvastel_render_command(render)
+  korvastel_icon_renderer(render renderer)
   set(pictures)
   foreach(name ${ARGN})
     set(svg ${PROJECT_SOURCE_DIR}/ui/icons/${name}.svg)
@@ -47,9 +56,9 @@ function(korvastel_add_rendered_pictures target)
     add_custom_command(OUTPUT ${pngs}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/icons/${name}
       COMMAND ${render} ${svg} ${args}
-      DEPENDS korvastel_host_render_icon ${svg}
+      DEPENDS ${renderer} ${svg}
       COMMENT "Rendering the picture ${name}"
-      VERBATIM)
+      VERBATIM COMMAND_EXPAND_LISTS)
     list(APPEND pictures ${pngs})
   endforeach()
   qt_add_resources(${target} korvastel_pictures PREFIX "/" BASE ${CMAKE_CURRENT_BINARY_DIR} FILES ${pictures})
@@ -57,11 +66,11 @@ endfunction()
 
 # Renders ui/icons/<name>.svg into the Windows icon file `ico`.
 function(korvastel_render_windows_icon name ico)
-  korvastel_render_command(render)
+  korvastel_icon_renderer(render renderer)
   set(svg ${PROJECT_SOURCE_DIR}/ui/icons/${name}.svg)
   add_custom_command(OUTPUT ${ico}
     COMMAND ${render} --ico ${ico} ${svg} ${KORVASTEL_WINDOWS_ICON_SIZES}
-    DEPENDS korvastel_host_render_icon ${svg}
+    DEPENDS ${renderer} ${svg}
     COMMENT "Rendering the Windows icon ${name}.ico"
-    VERBATIM)
+    VERBATIM COMMAND_EXPAND_LISTS)
 endfunction()
