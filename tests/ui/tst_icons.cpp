@@ -2,11 +2,21 @@
 // resources under its agreed name and draws a visible, square picture at the
 // sizes a 16-pixel toolbar button takes at screen scales of 100 to 200 %,
 // whether drawn from SVG or from the PNGs rendered for a Qt without SVG.
+// Run with --without-svg-plugins, the program finds none of Qt's plugins but
+// the platforms, as on a system whose SVG plugins are missing, and must still
+// draw every picture.
 
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QImageReader>
+#include <QLibraryInfo>
 #include <QImage>
 #include <QPixmap>
 #include <QTest>
+
+#include <algorithm>
+#include <string_view>
+#include <vector>
 
 #include "ui/ProgramIcons.h"
 
@@ -16,6 +26,10 @@ class TestIcons : public QObject {
  private slots:
   void pictureDrawsAtEveryScale_data();
   void pictureDrawsAtEveryScale();
+  void svgPluginsAreHiddenWhenAsked();
+
+ public:
+  static inline bool withoutSvgPlugins = false;
 };
 
 void TestIcons::pictureDrawsAtEveryScale_data() {
@@ -41,5 +55,27 @@ void TestIcons::pictureDrawsAtEveryScale() {
   }
 }
 
-QTEST_MAIN(TestIcons)
+void TestIcons::svgPluginsAreHiddenWhenAsked() {
+  // otherwise the run without plugins would prove nothing
+  const bool svgReadable = QImageReader::supportedImageFormats().contains("svg");
+  QCOMPARE(svgReadable, !withoutSvgPlugins && QFileInfo::exists(QStringLiteral(":/icons/calc.svg")));
+}
+
+int main(int argc, char* argv[]) {
+  std::vector<char*> arguments(argv, argv + argc);
+  const auto hide = std::find(arguments.begin(), arguments.end(), std::string_view("--without-svg-plugins"));
+  if (hide != arguments.end()) {
+    arguments.erase(hide);
+    TestIcons::withoutSvgPlugins = true;
+    // the platform plugins stay reachable through their own path; every other
+    // plugin folder, image formats and icon engines among them, is gone
+    qputenv("QT_QPA_PLATFORM_PLUGIN_PATH",
+            (QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms")).toLocal8Bit());
+    QCoreApplication::setLibraryPaths({});
+  }
+  int count = static_cast<int>(arguments.size());
+  QGuiApplication app(count, arguments.data());
+  TestIcons test;
+  return QTest::qExec(&test, count, arguments.data());
+}
 #include "tst_icons.moc"
