@@ -12,9 +12,9 @@ set(notices ${CMAKE_CURRENT_BINARY_DIR}/THIRD-PARTY-NOTICES.txt)
 if(EXISTS ${qt_licenses})
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
   add_custom_command(OUTPUT ${notices}
-    COMMAND Python3::Interpreter ${CMAKE_CURRENT_SOURCE_DIR}/windows/third-party-notices.py
+    COMMAND Python3::Interpreter ${CMAKE_CURRENT_SOURCE_DIR}/windows/third_party_notices.py
       ${qt_licenses} ${PROJECT_SOURCE_DIR}/LICENSE ${notices}
-    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/windows/third-party-notices.py ${PROJECT_SOURCE_DIR}/LICENSE
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/windows/third_party_notices.py ${PROJECT_SOURCE_DIR}/LICENSE
     COMMENT "Writing the third-party notices"
     VERBATIM)
   add_custom_target(korvastel_notices ALL DEPENDS ${notices})
@@ -49,8 +49,8 @@ endif()
 # Installed, used, upgraded and removed under Wine; signed with a throwaway
 # certificate. The installed program goes through the smoke test.
 add_test(NAME InstallerInstallsUpgradesAndRemoves
-  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/test-msi ${staging} ${KORVASTEL_MSI_VERSION}
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/test-msi ${staging} ${KORVASTEL_MSI_VERSION}
     --smoke env KORVASTEL_PICTURES=${CMAKE_BINARY_DIR}/ui/icons
-      ${PROJECT_SOURCE_DIR}/tests/smoke/windows-smoke {} ${CMAKE_BINARY_DIR}/installed-smoke.png)
+      ${PROJECT_SOURCE_DIR}/tests/e2e/windows-smoke {} ${CMAKE_BINARY_DIR}/installed-smoke.png)
 set_tests_properties(InstallerInstallsUpgradesAndRemoves PROPERTIES
   LABELS packaging TIMEOUT 900 SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)
