@@ -3,9 +3,10 @@
 # that ctest needs nothing prepared beforehand. Elsewhere the function does
 # nothing: the tests run as they are.
 #
-# Wine takes its ANSI code page from the locale: Russian gives Windows-1251,
-# which a Russian Windows has and the grid's display of such lines relies on.
-# Qt's variables reach a Windows program only as WINEQT_*, and its test
+# Wine's own variables come from tests/support/wine-environment, which the
+# end-to-end tests read too: among them the Russian locale, from which Wine
+# takes the ANSI code page Windows-1251 that a Russian Windows has and the
+# grid's display of such lines relies on. Qt's variables reach a Windows program only as WINEQT_*, and its test
 # output goes to the debugger unless sent to stderr. The offscreen platform of
 # a Windows Qt finds fonts only in QT_QPA_FONTDIR: the prefix's, which are
 # Wine's own and Liberation Sans.
@@ -20,12 +21,16 @@ function(korvastel_run_tests_under_wine)
     set_property(GLOBAL PROPERTY korvastel_wine_prefix_test ON)
     # the prefix is a copy of a template kept in the user's cache
     add_test(NAME korvastel_wine_prefix
-             COMMAND ${CMAKE_COMMAND} -E env --unset=WINEPREFIX ${PROJECT_SOURCE_DIR}/tools/wine-prefix ${prefix})
+             COMMAND ${CMAKE_COMMAND} -E env --unset=WINEPREFIX ${PROJECT_SOURCE_DIR}/tests/support/wine-prefix ${prefix})
     set_tests_properties(korvastel_wine_prefix PROPERTIES FIXTURES_SETUP korvastel_wine TIMEOUT 300)
     file(MAKE_DIRECTORY ${home})
   endif()
+  set(wine_environment_file ${PROJECT_SOURCE_DIR}/tests/support/wine-environment)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${wine_environment_file})
+  file(STRINGS ${wine_environment_file} wine_variables REGEX "^[A-Z_]+=")
+  list(TRANSFORM wine_variables REPLACE "^([A-Z_]+)=" "\\1=set:")
   set_tests_properties(${ARGN} PROPERTIES
     FIXTURES_REQUIRED korvastel_wine
     ENVIRONMENT_MODIFICATION
-      "WINEPREFIX=set:${prefix};HOME=set:${home};WINEDEBUG=set:-all;WINEDLLOVERRIDES=set:mscoree,mshtml=;LANG=set:ru_RU.UTF-8;LC_ALL=set:ru_RU.UTF-8;WINEQT_QPA_PLATFORM=set:offscreen;WINEQT_FORCE_STDERR_LOGGING=set:1;WINEQT_QPA_FONTDIR=set:C:/windows/Fonts")
+      "WINEPREFIX=set:${prefix};HOME=set:${home};${wine_variables};WINEQT_QPA_PLATFORM=set:offscreen;WINEQT_FORCE_STDERR_LOGGING=set:1;WINEQT_QPA_FONTDIR=set:C:/windows/Fonts")
 endfunction()
