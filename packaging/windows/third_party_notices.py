@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the third-party notices of a program linked statically with Qt.
+"""Writes the third-party notices of a program linked statically with Qt; reads Qt's attribution files for it and for the Qt build.
 
-  third-party-notices.py QT_LICENSES_DIR PROGRAM_LICENSE OUTPUT
+  third_party_notices.py QT_LICENSES_DIR PROGRAM_LICENSE OUTPUT
 
 QT_LICENSES_DIR holds what the Qt build kept of its source: LICENSES/ (the
 licence texts by SPDX name) and, under attributions/, every qt_attribution.json
@@ -31,24 +31,32 @@ source package of Debian 12 (bookworm), version given below.
 """
 
 
+def attribution_entries(path):
+    """The entries of one qt_attribution.json: a file holds one or a list."""
+    entries = json.loads(path.read_text(encoding="utf-8"), strict=False)
+    return entries if isinstance(entries, list) else [entries]
+
+
+def licence_files(folder, entry):
+    """The licence files an entry names that are there, beside its qt_attribution.json."""
+    names = entry.get("LicenseFiles") or [entry.get("LicenseFile")]
+    return [folder / name for name in filter(None, names) if (folder / name).is_file()]
+
+
 def attributions(root):
     for path in sorted(root.rglob("qt_attribution.json")):
         relative = path.relative_to(root).as_posix()
         if any(f"/{name}/" in f"/{relative}" for name in OTHER_SYSTEMS):
             continue
-        entries = json.loads(path.read_text(encoding="utf-8"), strict=False)
-        for entry in entries if isinstance(entries, list) else [entries]:
+        for entry in attribution_entries(path):
             if entry.get("QtUsage", "").lower().startswith("not used"):
                 continue
             yield path.parent, entry
 
 
 def licence_texts(folder, entry):
-    files = entry.get("LicenseFiles") or [entry.get("LicenseFile")]
-    for name in filter(None, files):
-        path = folder / name
-        if path.is_file():
-            yield path.read_text(encoding="utf-8", errors="replace").strip()
+    for path in licence_files(folder, entry):
+        yield path.read_text(encoding="utf-8", errors="replace").strip()
 
 
 def main(licenses_dir, program_license, output):
