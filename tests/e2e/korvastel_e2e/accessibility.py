@@ -37,19 +37,35 @@ class Application:
         while context.pending():
             context.iteration(False)
 
-    def _app(self):
-        self._refresh()
+    @classmethod
+    def _applications(cls):
+        cls._refresh()
         desktop = Atspi.get_desktop(0)
-        for i in range(desktop.get_child_count()):
-            app = desktop.get_child_at_index(i)
+        # the applications on the bus as the registry has them now
+        desktop.clear_cache()
+        return [app for app in _children(desktop)]
+
+    def _app(self):
+        for app in self._applications():
             try:
-                if app is not None and app.get_name() == self.name:
+                if app.get_name() == self.name:
                     # what was read of it before may have changed since
                     app.clear_cache()
                     return app
             except GLib.Error:
                 continue
         return None
+
+    @classmethod
+    def names_on_bus(cls):
+        """The names of the applications on the bus, for a failure's report."""
+        names = []
+        for app in cls._applications():
+            try:
+                names.append(app.get_name())
+            except GLib.Error as error:
+                names.append(f"({error.message})")
+        return names
 
     @staticmethod
     def _wait(function):

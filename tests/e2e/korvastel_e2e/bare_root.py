@@ -1,4 +1,4 @@
-"""A bare Debian root to install the package into, as piuparts does: made by debootstrap once and kept, mounted in a private namespace, run under qemu-user for another architecture."""
+"""Bare Debian roots to install the package into, as piuparts does: kept, privately mounted, emulated."""
 import os
 import pathlib
 import shutil
@@ -8,6 +8,7 @@ import sys
 import time
 
 from .cache import cache_dir
+from .processes import processes_where
 
 PATH = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin"
 # a root older than this is made afresh
@@ -59,7 +60,8 @@ class ForeignPrograms:
                              text=True, check=False).stdout.strip()
         conf = pathlib.Path(f"/usr/lib/binfmt.d/qemu-{cpu}.conf")
         if not cpu or not conf.is_file():
-            self.checks.skip(f"no qemu-user-static registration for {self.arch} ({conf}; tools/setup arm64 installs it)")
+            self.checks.skip(f"no qemu-user-static registration for {self.arch} ({conf}; "
+                             "tools/setup arm64 installs it)")
         if not (self.BINFMT / "register").exists():
             mounted = subprocess.run(["mount", "-t", "binfmt_misc", "binfmt_misc", str(self.BINFMT)],
                                      capture_output=True, text=True, check=False)
@@ -218,25 +220,12 @@ class BareRoot:
 
     def pids(self):
         """The processes running inside the root."""
-        found = []
-        for entry in os.scandir("/proc"):
-            if entry.name.isdigit():
-                try:
-                    if os.path.samefile(f"/proc/{entry.name}/root", self.path):
-                        found.append(int(entry.name))
-                except OSError:
-                    continue
-        return found
+        return processes_where(lambda pid: os.path.samefile(f"/proc/{pid}/root", self.path))
 
     def pid_of(self, command):
         """A process of that command name running in the root; None where there is none."""
-        for pid in self.pids():
-            try:
-                if pathlib.Path(f"/proc/{pid}/comm").read_text().strip() == command:
-                    return pid
-            except OSError:
-                continue
-        return None
+        return next((pid for pid in self.pids() if pathlib.Path(f"/proc/{pid}/comm").read_text().strip() == command),
+                    None)
 
 
 def _available_gib():

@@ -4,7 +4,7 @@ import shutil
 import subprocess
 
 from .checks import Abort
-from .processes import Processes, wait_until
+from .processes import Processes, child_named, wait_until
 
 
 def missing_tools(tools):
@@ -24,6 +24,23 @@ def _read_line_from_fd(argv, processes, log, **options):
         return answer.readline().strip()
 
 
+def _free_displays(tries=10):
+    """Display numbers no X server holds. Xvfb's own choice looks only at the
+    lock files in /tmp, which a server in a chroot keeps in another folder,
+    while its abstract socket, which clients try first, is seen everywhere."""
+    found = 0
+    for number in range(1000):
+        if os.path.exists(f"/tmp/.X{number}-lock"):
+            continue
+        with open("/proc/net/unix", encoding="ascii", errors="replace") as sockets:
+            if any(line.rstrip().endswith(f" @/tmp/.X11-unix/X{number}") for line in sockets):
+                continue
+        yield number
+        found += 1
+        if found == tries:
+            return
+
+
 class Display:
     """Xvfb on a display number of its own, with DISPLAY set for the test and
     what it starts."""
@@ -36,14 +53,16 @@ class Display:
 
     def __enter__(self):
         self.processes.__enter__()
-        number = _read_line_from_fd(["Xvfb", "-displayfd", "{fd}", "-screen", "0", self.size, "-nolisten", "tcp"],
-                                    self.processes, self.scratch / "xvfb.log")
-        if not number:
-            self.processes.stop()
-            raise Abort("Xvfb did not start")
-        self.name = f":{number}"
-        os.environ["DISPLAY"] = self.name
-        return self
+        # Xvfb tells on the descriptor when it takes connections; one that
+        # lost its number to another started at the same time ends instead
+        for number in _free_displays():
+            if _read_line_from_fd(["Xvfb", f":{number}", "-displayfd", "{fd}", "-screen", "0", self.size,
+                                   "-nolisten", "tcp"], self.processes, self.scratch / "xvfb.log"):
+                self.name = f":{number}"
+                os.environ["DISPLAY"] = self.name
+                return self
+        self.processes.stop()
+        raise Abort("Xvfb did not start")
 
     def __exit__(self, *error):
         self.processes.__exit__(*error)
@@ -86,27 +105,22 @@ class Session(Display):
             # its bus daemon is its child, ended with it
             launcher = self.processes.start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            bus = wait_until(lambda: _child_named(launcher.pid, "dbus-daemon"), 10)
+            bus = wait_until(lambda: child_named(launcher.pid, "dbus-daemon"), 10)
             self.processes.adopt(bus)
+            # a program or reader that asks for the accessibility bus before
+            # the launcher answers goes on without it for good
+            if not wait_until(_accessibility_bus_answers, 10):
+                raise Abort("the accessibility bus did not start")
         except BaseException:
             self.__exit__(None, None, None)
             raise
         return self
 
 
-def _child_named(parent, name):
-    for entry in os.scandir("/proc"):
-        if not entry.name.isdigit():
-            continue
-        try:
-            with open(f"/proc/{entry.name}/stat", encoding="ascii", errors="replace") as stat:
-                fields = stat.read()
-        except OSError:
-            continue
-        command = fields[fields.find("(") + 1:fields.rfind(")")]
-        if command == name and int(fields.rpartition(")")[2].split()[1]) == parent:
-            return int(entry.name)
-    return None
+def _accessibility_bus_answers():
+    return subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+                           "org.a11y.Bus.GetAddress"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                          check=False).returncode == 0
 
 
 def xdotool(*words, timeout=30):

@@ -2,7 +2,7 @@
 import subprocess
 
 from . import desktop, pictures
-from .processes import ended, wait_until
+from .processes import alive, ended, wait_until
 
 APP = "Korvastel"
 WINDOW_TITLE = "Korvastel - "
@@ -14,7 +14,8 @@ CALCULATE = "Расчёт"
 HELP = "Помощь"
 EXIT = "Выход"
 TOOLBAR = "Панель инструментов"
-TOOLBAR_BUTTONS = ["Очистить", "Открыть файл", "Сохранить файл", "Расчёт", "О программе", "Помощь", "Выход"]
+TOOLBAR_BUTTONS = ["Очистить", "Открыть файл", "Сохранить файл", "Расчёт", "О программе", "Помощь",
+                   "Выход"]
 
 # spans 100, 200 and 300 m: their ruling span, their sum and their count
 WORKED_EXAMPLE = ("100", "200", "300")
@@ -36,7 +37,8 @@ def start(checks, processes, app, argv, log, **options):
                                   **options)
     checks.on_failure("the program's output", log)
     if not app.wait():
-        checks.abort("the program never appeared on the accessibility bus")
+        checks.abort(f"the program never appeared on the accessibility bus (the program "
+                     f"{'runs' if alive(program.pid) else 'has ended'}; on the bus: {app.names_on_bus()})")
     window = desktop.find_window(WINDOW_TITLE, pid=program.pid)
     if window is None:
         checks.abort("no window of the program on the display")

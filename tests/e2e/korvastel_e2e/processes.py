@@ -5,17 +5,53 @@ import subprocess
 import time
 
 
+def _stat(pid):
+    """A process's command name and the fields after it in /proc/PID/stat."""
+    with open(f"/proc/{pid}/stat", encoding="ascii", errors="replace") as stat:
+        text = stat.read()
+    # the command name in brackets may hold spaces and brackets of its own
+    return text[text.find("(") + 1:text.rfind(")")], text[text.rfind(")") + 1:].split()
+
+
 def alive(pid):
     """Whether a process runs: one that has ended but is not yet reaped (a
     zombie) does not, and one whose /proc entry is gone has ended."""
     try:
-        with open(f"/proc/{pid}/stat", encoding="ascii", errors="replace") as stat:
-            fields = stat.read()
+        state = _stat(pid)[1]
     except (FileNotFoundError, ProcessLookupError):
         return False
-    # the command name in brackets may hold spaces and brackets of its own
-    state = fields.rpartition(")")[2].split()
     return bool(state) and state[0] != "Z"
+
+
+def processes_where(test):
+    """The ids of the running processes for which test(pid) holds; one that
+    ends while it is looked at is passed over."""
+    found = []
+    for entry in os.scandir("/proc"):
+        if entry.name.isdigit():
+            try:
+                if test(int(entry.name)):
+                    found.append(int(entry.name))
+            except OSError:
+                continue
+    return found
+
+
+def command_line(pid):
+    """A process's command and arguments, spaced; empty once it has ended."""
+    try:
+        with open(f"/proc/{pid}/cmdline", "rb") as arguments:
+            return arguments.read().replace(b"\0", b" ").decode(errors="replace").strip()
+    except (FileNotFoundError, ProcessLookupError):
+        return ""
+
+
+def child_named(parent, command):
+    """A child process of parent running that command; None where there is none."""
+    def matches(pid):
+        name, fields = _stat(pid)
+        return name == command and int(fields[1]) == parent
+    return next(iter(processes_where(matches)), None)
 
 
 def wait_until(condition, seconds, interval=0.1):
