@@ -27,6 +27,13 @@ from gi.repository import Atspi  # noqa: E402
 TIMEOUT_SECONDS = 15
 
 
+def role_name(node):
+    """The node's role by the names of at-spi2 2.46 (Debian 12), which later
+    versions shortened: a push button is a "button" from at-spi2 2.50 on."""
+    name = node.get_role_name()
+    return {"button": "push button"}.get(name, name)
+
+
 def find_app(name):
     desktop = Atspi.get_desktop(0)
     for i in range(desktop.get_child_count()):
@@ -51,7 +58,7 @@ def walk(node):
     yield node
     # a table's cells are reached through its table interface: walking its
     # thousands of rows would only make every search slow
-    if node.get_role_name() == "table":
+    if role_name(node) == "table":
         return
     for i in range(node.get_child_count()):
         child = node.get_child_at_index(i)
@@ -73,7 +80,7 @@ def find(app_name, predicate):
 
 
 def control(app_name, role, name):
-    return wait_for(find, app_name, lambda node: node.get_role_name() == role and node.get_name() == name)
+    return wait_for(find, app_name, lambda node: role_name(node) == role and node.get_name() == name)
 
 
 def shown_text(node):
@@ -96,7 +103,7 @@ def main(argv):
         node = control(*args)
         for i in range(node.get_child_count()):
             child = node.get_child_at_index(i)
-            print(f"{child.get_role_name()}: {child.get_name()}")
+            print(f"{role_name(child)}: {child.get_name()}")
     elif command == "text":
         print(shown_text(control(*args)))
     elif command == "described":
