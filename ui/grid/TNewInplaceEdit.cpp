@@ -1,4 +1,4 @@
-#include "ui/TNewInplaceEdit.h"
+#include "ui/grid/TNewInplaceEdit.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

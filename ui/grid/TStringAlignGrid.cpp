@@ -1,4 +1,4 @@
-#include "ui/TStringAlignGrid.h"
+#include "ui/grid/TStringAlignGrid.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -17,10 +17,10 @@
 #include <utility>
 
 #include "core/SpanColumn.h"
-#include "ui/ClipboardLineReader.h"
-#include "ui/GridCellText.h"
-#include "ui/TNewInplaceEdit.h"
-#include "ui/TStringAlignGridAccessible.h"
+#include "ui/grid/ClipboardLineReader.h"
+#include "ui/grid/GridCellText.h"
+#include "ui/grid/TNewInplaceEdit.h"
+#include "ui/grid/TStringAlignGridAccessible.h"
 
 namespace {
 // A row's cell and the grid line under it.
