@@ -19,6 +19,7 @@
 #include "core/SpanColumn.h"
 #include "ui/grid/ClipboardLineReader.h"
 #include "ui/grid/GridCellText.h"
+#include "ui/grid/GridKeys.h"
 #include "ui/grid/TNewInplaceEdit.h"
 #include "ui/grid/TStringAlignGridAccessible.h"
 
@@ -61,41 +62,6 @@ qreal DeviceScale(const QPainter& painter) { return painter.deviceTransform().m2
 
 void CheckColumn(int ACol) {
   if (ACol != 0) throw std::out_of_range("TStringAlignGrid column " + std::to_string(ACol));
-}
-
-Qt::KeyboardModifiers ModifiersOf(const QKeyEvent& event) { return event.modifiers() & ~Qt::KeypadModifier; }
-
-bool IsKey(const QKeyEvent& event, int key, Qt::KeyboardModifiers modifiers) {
-  return event.key() == key && ModifiersOf(event) == modifiers;
-}
-
-bool IsTabKey(const QKeyEvent& event) {
-  const bool tab = event.key() == Qt::Key_Tab || event.key() == Qt::Key_Backtab;
-  return tab && !(event.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-}
-
-bool IsCopyKey(const QKeyEvent& event) {
-  return IsKey(event, Qt::Key_Insert, Qt::ControlModifier) || IsKey(event, Qt::Key_C, Qt::ControlModifier) ||
-         event.matches(QKeySequence::Copy);
-}
-
-bool IsCutKey(const QKeyEvent& event) {
-  return IsKey(event, Qt::Key_Delete, Qt::ShiftModifier) || IsKey(event, Qt::Key_X, Qt::ControlModifier) ||
-         event.matches(QKeySequence::Cut);
-}
-
-bool IsPasteKey(const QKeyEvent& event) {
-  return IsKey(event, Qt::Key_Insert, Qt::ShiftModifier) || IsKey(event, Qt::Key_V, Qt::ControlModifier) ||
-         event.matches(QKeySequence::Paste);
-}
-
-// A key that types into the cell: Backspace, or a printable character
-// (code 32 or above) typed without Ctrl, Alt or Meta.
-bool IsTypingKey(const QKeyEvent& event) {
-  if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
-  if (event.key() == Qt::Key_Backspace) return true;
-  const QString text = event.text();
-  return !text.isEmpty() && text[0].unicode() >= 32 && text[0].unicode() != 127;
 }
 }  // namespace
 
