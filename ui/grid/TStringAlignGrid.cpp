@@ -34,9 +34,9 @@ constexpr int kWheelNotch = 120;
 const QColor kSilver(192, 192, 192);
 const QColor kGray(128, 128, 128);
 
-// Drawing snaps every edge of a cell or a grid line to a whole device pixel,
-// so that at a fractional scale (125 %, 150 %) every line comes out the same
-// width; a logical pixel no longer has to be a whole number of device pixels.
+// Drawing snaps every edge of a cell or a grid line to a whole device pixel:
+// at a fractional scale (125 %, 150 %) a logical pixel is not a whole number
+// of device pixels, and unsnapped lines would come out in different widths.
 qreal SnapToDevice(qreal logical, qreal scale) { return std::round(logical * scale) / scale; }
 
 // A grid line's width on the device: a whole number of pixels, at least one.
