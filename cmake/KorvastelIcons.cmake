@@ -9,7 +9,7 @@ set(KORVASTEL_PICTURE_SIZES 16 20 24 28 32 40 48 64)
 # What Explorer, the taskbar and the Start menu ask of a program's icon.
 set(KORVASTEL_WINDOWS_ICON_SIZES 16 20 24 32 40 48 64 256)
 
-# How the build runs the renderer (packaging/RenderIcon.cpp): the command in
+# How the build runs the renderer (cmake/render-icon): the command in
 # `command_var`, the target it needs in `target_var`. Where the program's Qt
 # draws SVG the renderer is built with it, and runs through the target's
 # emulator in a cross build; otherwise it is built for the build machine,
@@ -18,7 +18,7 @@ function(korvastel_icon_renderer command_var target_var)
   set(runtime ${CMAKE_BINARY_DIR}/render-icon-runtime)
   if(TARGET Qt6::Svg)
     if(NOT TARGET render-icon)
-      add_executable(render-icon ${PROJECT_SOURCE_DIR}/packaging/RenderIcon.cpp)
+      add_executable(render-icon ${PROJECT_SOURCE_DIR}/cmake/render-icon/RenderIcon.cpp)
       target_link_libraries(render-icon PRIVATE Qt6::Gui Qt6::Svg)
     endif()
     set(renderer $<TARGET_PROPERTY:render-icon,CROSSCOMPILING_EMULATOR> $<TARGET_FILE:render-icon>)
@@ -27,7 +27,7 @@ function(korvastel_icon_renderer command_var target_var)
     set(dir ${CMAKE_BINARY_DIR}/host-render-icon)
     if(NOT TARGET korvastel_host_render_icon)
       ExternalProject_Add(korvastel_host_render_icon
-        SOURCE_DIR ${PROJECT_SOURCE_DIR}/packaging/render-icon
+        SOURCE_DIR ${PROJECT_SOURCE_DIR}/cmake/render-icon
         BINARY_DIR ${dir}
         CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release
         INSTALL_COMMAND ""
