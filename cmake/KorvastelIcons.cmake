@@ -39,26 +39,35 @@ function(korvastel_icon_renderer command_var target_var)
   set(${command_var} ${CMAKE_COMMAND} -E env XDG_RUNTIME_DIR=${runtime} ${renderer} PARENT_SCOPE)
 endfunction()
 
+# Renders ui/icons/<name>.svg into one square PNG a size, <prefix><size>.png
+# for each size after `prefix`, and sets `pngs_var` to those files, for a
+# target to depend on.
+function(korvastel_render_pngs pngs_var name prefix)
+  korvastel_icon_renderer(render renderer)
+  set(svg ${PROJECT_SOURCE_DIR}/ui/icons/${name}.svg)
+  set(args)
+  set(pngs)
+  foreach(size ${ARGN})
+    list(APPEND args ${size} ${prefix}${size}.png)
+    list(APPEND pngs ${prefix}${size}.png)
+  endforeach()
+  list(GET pngs 0 first)
+  cmake_path(GET first PARENT_PATH folder)
+  add_custom_command(OUTPUT ${pngs}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+    COMMAND ${render} ${svg} ${args}
+    DEPENDS ${renderer} ${svg}
+    COMMENT "Rendering the picture ${name}"
+    VERBATIM COMMAND_EXPAND_LISTS)
+  set(${pngs_var} ${pngs} PARENT_SCOPE)
+endfunction()
+
 # Adds to `target` the resources :/icons/<name>/<size>.png of each named
 # picture of ui/icons, one for each of KORVASTEL_PICTURE_SIZES.
 function(korvastel_add_rendered_pictures target)
-  korvastel_icon_renderer(render renderer)
   set(pictures)
   foreach(name ${ARGN})
-    set(svg ${PROJECT_SOURCE_DIR}/ui/icons/${name}.svg)
-    set(args)
-    set(pngs)
-    foreach(size ${KORVASTEL_PICTURE_SIZES})
-      set(png ${CMAKE_CURRENT_BINARY_DIR}/icons/${name}/${size}.png)
-      list(APPEND args ${size} ${png})
-      list(APPEND pngs ${png})
-    endforeach()
-    add_custom_command(OUTPUT ${pngs}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/icons/${name}
-      COMMAND ${render} ${svg} ${args}
-      DEPENDS ${renderer} ${svg}
-      COMMENT "Rendering the picture ${name}"
-      VERBATIM COMMAND_EXPAND_LISTS)
+    korvastel_render_pngs(pngs ${name} ${CMAKE_CURRENT_BINARY_DIR}/icons/${name}/ ${KORVASTEL_PICTURE_SIZES})
     list(APPEND pictures ${pngs})
   endforeach()
   qt_add_resources(${target} korvastel_pictures PREFIX "/" BASE ${CMAKE_CURRENT_BINARY_DIR} FILES ${pictures})
