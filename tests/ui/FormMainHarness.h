@@ -20,8 +20,8 @@
 #include "app/ErrorReport.h"
 #include "app/TApplication.h"
 #include "ui/TSpanFileDialog.h"
-#include "ui/TStringAlignGrid.h"
 #include "ui/UFormMain.h"
+#include "ui/grid/TStringAlignGrid.h"
 
 struct ShownBox {
   QString caption;
