@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/core/ExtendedDifferential.h"
+#include "tests/support/ExtendedDifferential.h"
 
 int main(int argc, char** argv) {
 #if KORVASTEL_HAS_X87_EXTENDED

@@ -9,7 +9,7 @@ set(KORVASTEL_PICTURE_SIZES 16 20 24 28 32 40 48 64)
 # What Explorer, the taskbar and the Start menu ask of a program's icon.
 set(KORVASTEL_WINDOWS_ICON_SIZES 16 20 24 32 40 48 64 256)
 
-# How the build runs the renderer (packaging/RenderIcon.cpp): the command in
+# How the build runs the renderer (cmake/render-icon): the command in
 # `command_var`, the target it needs in `target_var`. Where the program's Qt
 # draws SVG the renderer is built with it, and runs through the target's
 # emulator in a cross build; otherwise it is built for the build machine,
@@ -18,7 +18,7 @@ function(korvastel_icon_renderer command_var target_var)
   set(runtime ${CMAKE_BINARY_DIR}/render-icon-runtime)
   if(TARGET Qt6::Svg)
     if(NOT TARGET render-icon)
-      add_executable(render-icon ${PROJECT_SOURCE_DIR}/packaging/RenderIcon.cpp)
+      add_executable(render-icon ${PROJECT_SOURCE_DIR}/cmake/render-icon/RenderIcon.cpp)
       target_link_libraries(render-icon PRIVATE Qt6::Gui Qt6::Svg)
     endif()
     set(renderer $<TARGET_PROPERTY:render-icon,CROSSCOMPILING_EMULATOR> $<TARGET_FILE:render-icon>)
@@ -27,7 +27,7 @@ function(korvastel_icon_renderer command_var target_var)
     set(dir ${CMAKE_BINARY_DIR}/host-render-icon)
     if(NOT TARGET korvastel_host_render_icon)
       ExternalProject_Add(korvastel_host_render_icon
-        SOURCE_DIR ${PROJECT_SOURCE_DIR}/packaging/render-icon
+        SOURCE_DIR ${PROJECT_SOURCE_DIR}/cmake/render-icon
         BINARY_DIR ${dir}
         CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release
         INSTALL_COMMAND ""
@@ -39,26 +39,35 @@ function(korvastel_icon_renderer command_var target_var)
   set(${command_var} ${CMAKE_COMMAND} -E env XDG_RUNTIME_DIR=${runtime} ${renderer} PARENT_SCOPE)
 endfunction()
 
+# Renders ui/icons/<name>.svg into one square PNG a size, <prefix><size>.png
+# for each size after `prefix`, and sets `pngs_var` to those files, for a
+# target to depend on.
+function(korvastel_render_pngs pngs_var name prefix)
+  korvastel_icon_renderer(render renderer)
+  set(svg ${PROJECT_SOURCE_DIR}/ui/icons/${name}.svg)
+  set(args)
+  set(pngs)
+  foreach(size ${ARGN})
+    list(APPEND args ${size} ${prefix}${size}.png)
+    list(APPEND pngs ${prefix}${size}.png)
+  endforeach()
+  list(GET pngs 0 first)
+  cmake_path(GET first PARENT_PATH folder)
+  add_custom_command(OUTPUT ${pngs}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+    COMMAND ${render} ${svg} ${args}
+    DEPENDS ${renderer} ${svg}
+    COMMENT "Rendering the picture ${name}"
+    VERBATIM COMMAND_EXPAND_LISTS)
+  set(${pngs_var} ${pngs} PARENT_SCOPE)
+endfunction()
+
 # Adds to `target` the resources :/icons/<name>/<size>.png of each named
 # picture of ui/icons, one for each of KORVASTEL_PICTURE_SIZES.
 function(korvastel_add_rendered_pictures target)
-  korvastel_icon_renderer(render renderer)
   set(pictures)
   foreach(name ${ARGN})
-    set(svg ${PROJECT_SOURCE_DIR}/ui/icons/${name}.svg)
-    set(args)
-    set(pngs)
-    foreach(size ${KORVASTEL_PICTURE_SIZES})
-      set(png ${CMAKE_CURRENT_BINARY_DIR}/icons/${name}/${size}.png)
-      list(APPEND args ${size} ${png})
-      list(APPEND pngs ${png})
-    endforeach()
-    add_custom_command(OUTPUT ${pngs}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/icons/${name}
-      COMMAND ${render} ${svg} ${args}
-      DEPENDS ${renderer} ${svg}
-      COMMENT "Rendering the picture ${name}"
-      VERBATIM COMMAND_EXPAND_LISTS)
+    korvastel_render_pngs(pngs ${name} ${CMAKE_CURRENT_BINARY_DIR}/icons/${name}/ ${KORVASTEL_PICTURE_SIZES})
     list(APPEND pictures ${pngs})
   endforeach()
   qt_add_resources(${target} korvastel_pictures PREFIX "/" BASE ${CMAKE_CURRENT_BINARY_DIR} FILES ${pictures})

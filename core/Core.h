@@ -7,7 +7,7 @@
 // are defined by x87 80-bit extended arithmetic (64-bit mantissa, rounding to
 // nearest even at every step); where the compiler's long double is the x87
 // format (x86 with GCC, Clang or MinGW) the x87 unit computes them, and
-// everywhere else software does, bit for bit (core/ExtendedArithmetic.h).
+// everywhere else software does, bit for bit (core/arithmetic/ExtendedArithmetic.h).
 //
 // ParseSpan hands its value back as long double. That is the same number
 // where long double holds every x87 extended value: at least a 64-bit

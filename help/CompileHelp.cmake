@@ -3,13 +3,13 @@
 #   SOURCES     their paths relative to SOURCE_DIR, separated by ','
 #   STAGE_DIR   a scratch folder for the converted copies
 #   OUTPUT      where Korvastel.chm goes
-#   CHMCMD, ICONV  the tools
+#   CHMCMD, ICONV, PYTHON  the tools
 #
 # The sources are UTF-8. A Russian CHM declares code page 1251 (language
 # 0x419), and viewers read its contents, index and search words in that code
 # page, so every source is converted to it before compiling. A character that
 # code page lacks stops the build; write it as an HTML entity instead.
-foreach(var SOURCE_DIR SOURCES STAGE_DIR OUTPUT CHMCMD ICONV)
+foreach(var SOURCE_DIR SOURCES STAGE_DIR OUTPUT CHMCMD ICONV PYTHON)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "CompileHelp.cmake: ${var} is not set")
   endif()
@@ -46,6 +46,16 @@ execute_process(
   RESULT_VARIABLE chmcmd_result)
 if(NOT chmcmd_result EQUAL 0 OR chmcmd_output MATCHES "Warning|Error")
   message(FATAL_ERROR "chmcmd failed on help/Korvastel.hhp:\n${chmcmd_output}")
+endif()
+
+# The same sources give the same bytes: the binary index (Binary Index=No in
+# the project) would carry bytes chmcmd leaves unset, and the times it stamps
+# are cleared.
+execute_process(
+  COMMAND ${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/clear-chm-times.py ${STAGE_DIR}/Korvastel.chm
+  RESULT_VARIABLE clear_result)
+if(NOT clear_result EQUAL 0)
+  message(FATAL_ERROR "Cannot clear the times in Korvastel.chm")
 endif()
 
 get_filename_component(output_folder ${OUTPUT} DIRECTORY)

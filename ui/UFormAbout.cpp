@@ -74,7 +74,7 @@ void TFormAbout::CreateLabels() {
   maroon.setColor(QPalette::WindowText, kMaroon);
   labelProgName_->setPalette(maroon);
 
-  labelVersion_ = AddLabel(QStringLiteral("version 2.0"), ArialFont(16), Qt::AlignHCenter | Qt::AlignTop);
+  labelVersion_ = AddLabel(QStringLiteral("version " KORVASTEL_VERSION), ArialFont(16), Qt::AlignHCenter | Qt::AlignTop);
   labelVersion_->setObjectName(QStringLiteral("LabelVersion"));
   PlaceAutoSized(labelVersion_, 136, 43);
 

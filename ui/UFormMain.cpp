@@ -28,8 +28,8 @@
 #include "ui/TCaptionPanel.h"
 #include "ui/TGradientToolBar.h"
 #include "ui/TSpanFileDialog.h"
-#include "ui/TStringAlignGrid.h"
 #include "ui/UFormAbout.h"
+#include "ui/grid/TStringAlignGrid.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 
 #include "app/TApplication.h"
 #include "ui/TSpanFileDialog.h"
-#include "ui/TStringAlignGrid.h"
 #include "ui/UFormMain.h"
+#include "ui/grid/TStringAlignGrid.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "core/Core.h"
-#include "ui/TStringAlignGrid.h"
+#include "ui/grid/TStringAlignGrid.h"
 
 namespace {
 constexpr double kFrameNs = 16e6;

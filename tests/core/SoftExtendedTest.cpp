@@ -6,7 +6,7 @@
 #include "core/arithmetic/PowersOfTen.h"
 #include "core/arithmetic/SoftExtended.h"
 #include "core/arithmetic/X87Extended.h"
-#include "tests/core/ExtendedDifferential.h"
+#include "tests/support/ExtendedDifferential.h"
 
 #if KORVASTEL_HAS_X87_EXTENDED
 

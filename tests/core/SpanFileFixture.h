@@ -1,7 +1,7 @@
 #pragma once
 
-// What the span file's tests share: a fresh folder per test, the files' bytes
-// as the test's own calls see them, and the tally of the fault-injection runs.
+// What the span file's tests share: a fresh folder per test, and the files'
+// bytes and names as the test's own calls see them.
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,6 @@
 #endif
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -91,53 +90,6 @@ inline std::string SavedBytes(const Lines& rows) {
   for (const std::string& row : rows) bytes += row + "\r\n";
   return bytes;
 }
-
-// Fault injection: one save of `column` to `path` with the call that `Fault`
-// names armed to fail. Gives the save's error code (-1: none) and whether the
-// armed call was reached at all.
-struct FaultRun {
-  int code;
-  bool hit;
-};
-template <class Fault, class... FaultArguments>
-inline FaultRun SaveUnderFault(const std::string& path, const SpanColumn& column,
-                               FaultArguments... arguments) {
-  const Fault fault(arguments...);
-  const int code = ErrorCodeOf([&] { korvastel::WriteSpanFile(path, column); });
-  return {code, fault.Struck()};
-}
-
-// What the fault-injection runs came to. Each run must end with exactly the
-// old bytes when the save failed and exactly the new ones when it succeeded,
-// and a save that met no failing call must succeed.
-class FaultTally {
- public:
-  void Check(const std::string& run, FaultRun result, const std::string& bytes, const std::string& oldBytes,
-             const std::string& newBytes) {
-    ++runs_;
-    if (result.hit) {
-      ++struck_;
-      ++(result.code == -1 ? savedAnyway_ : reportedWithOld_);
-    } else {
-      EXPECT_EQ(result.code, -1) << run << ": failed without a fault";
-    }
-    if (result.code == -1) {
-      EXPECT_TRUE(bytes == newBytes) << run << ": success without the new bytes";
-    } else {
-      EXPECT_TRUE(bytes == oldBytes) << run << ": failed with code " << result.code
-                                     << " and the old bytes lost";
-    }
-  }
-  void Print(const char* note) const {
-    std::printf(
-        "[ FAULTS   ] %d runs: %d with a failed call (%d reported, old bytes kept; %d saved all the same), "
-        "%d without that call%s\n",
-        runs_, struck_, reportedWithOld_, savedAnyway_, runs_ - struck_, note);
-  }
-
- private:
-  int runs_ = 0, struck_ = 0, reportedWithOld_ = 0, savedAnyway_ = 0;
-};
 
 #if defined(_WIN32)
 // The names in a folder, in UTF-8.

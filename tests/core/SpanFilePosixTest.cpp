@@ -30,6 +30,7 @@
 #include "core/Core.h"
 #include "core/file/FileStore.h"
 #include "core/file/posix/FileCalls.h"
+#include "tests/core/SaveFaultInjection.h"
 #include "tests/core/SpanFileFixture.h"
 
 namespace {
@@ -389,49 +390,25 @@ TEST_F(SpanFileTest, EveryFailingCallOfASaveKeepsTheOldOrTheNewFile) {
       {"linked file, growing", true, false, false, "100\r\n", growing},
       {"linked file with an ACL, shrinking", true, true, false, longOld, {"7"}},
   };
-  FaultTally tally;
-  int reached[CallKinds] = {};
-  for (const auto& setup : setups) {
-    const SpanColumn column = ColumnOf(setup.rows);
-    const std::string newBytes = SavedBytes(setup.rows);
-    std::set<std::string> names{"spans.txt"};
-    if (setup.linked) names.insert("other.txt");
-    for (int kind = 0; kind < CallKinds; ++kind) {
-      for (int at = 1; at <= 3; ++at) {
-        const std::string run =
-            std::string(setup.name) + ", " + kCallKindNames[kind] + " #" + std::to_string(at);
-        const std::string path = Path("spans.txt");
-        unlink(Path("other.txt").c_str());
-        unlink(path.c_str());
-        WriteBytes(path, setup.old);
-        ASSERT_EQ(chmod(path.c_str(), 0640), 0);
-        ASSERT_TRUE(!root || chown(path.c_str(), 4242, 4243) == 0) << Errno("chown");
-        ASSERT_TRUE(!hasNote || setxattr(path.c_str(), "user.note", "kept", 4, 0) == 0) << Errno("setxattr");
-        ASSERT_TRUE(!hasAcl || !setup.withAcl ||
-                    setxattr(path.c_str(), kAccessControlListName, acl.data(), acl.size(), 0) == 0)
-            << Errno("setxattr");
-        ASSERT_TRUE(!setup.linked || link(path.c_str(), Path("other.txt").c_str()) == 0) << Errno("link");
-        const std::string kept = KeptOf(path);
-
-        const FaultRun result = SaveUnderFault<InjectedFault>(path, column, static_cast<CallKind>(kind), at,
-                                                              nullptr, setup.unnamedRefused);
-        const std::string bytes = ReadBytes(path);
-        reached[kind] += result.hit;
-        tally.Check(run, result, bytes, setup.old, newBytes);
-        EXPECT_EQ(KeptOf(path), kept) << run;
-        if (setup.linked) {
-          EXPECT_TRUE(ReadBytes(Path("other.txt")) == bytes) << run << ": the names disagree";
-        }
-        EXPECT_EQ(Entries(), names) << run;
-      }
-    }
-  }
-  for (int kind = 0; kind < CallKinds; ++kind) {
-    const bool expected = (kind != Fchown || root) && (kind != SetAttribute || hasNote || hasAcl);
-    EXPECT_TRUE(!expected || reached[kind] > 0)
-        << kCallKindNames[kind] << " was never called through the table";
-  }
-  tally.Print(root && hasAcl && hasNote ? "" : " (no owner, ACL or attribute cases here)");
+  const auto prepare = [&](const auto& setup, const std::string& run) {
+    const std::string path = Path("spans.txt");
+    WriteBytes(path, setup.old);
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0) << run;
+    ASSERT_TRUE(!root || chown(path.c_str(), 4242, 4243) == 0) << Errno("chown");
+    ASSERT_TRUE(!hasNote || setxattr(path.c_str(), "user.note", "kept", 4, 0) == 0) << Errno("setxattr");
+    ASSERT_TRUE(!hasAcl || !setup.withAcl ||
+                setxattr(path.c_str(), kAccessControlListName, acl.data(), acl.size(), 0) == 0)
+        << Errno("setxattr");
+    ASSERT_TRUE(!setup.linked || link(path.c_str(), Path("other.txt").c_str()) == 0) << Errno("link");
+  };
+  const auto inject = [](const auto& setup, int kind, int at) {
+    return InjectedFault(static_cast<CallKind>(kind), at, nullptr, setup.unnamedRefused);
+  };
+  const auto mustBeReached = [&](int kind) {
+    return (kind != Fchown || root) && (kind != SetAttribute || hasNote || hasAcl);
+  };
+  FailEveryCallOfASave(folder_, setups, kCallKindNames, prepare, inject, KeptOf, mustBeReached)
+      .Print(root && hasAcl && hasNote ? "" : " (no owner, ACL or attribute cases here)");
 }
 
 std::string SaveCode(const std::string& path, const SpanColumn& column) {

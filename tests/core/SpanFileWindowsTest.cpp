@@ -13,6 +13,7 @@
 #include "core/Core.h"
 #include "core/file/FileStore.h"
 #include "core/file/windows/FileCalls.h"
+#include "tests/core/SaveFaultInjection.h"
 #include "tests/core/SpanFileFixture.h"
 
 namespace {
@@ -238,49 +239,22 @@ TEST_F(SpanFileTest, EveryFailingCallOfASaveKeepsTheOldOrTheNewFile) {
       {"linked file, shrinking", true, true, longOld, {"7"}},
       {"new file", false, false, "", growing},
   };
-  const std::string path = Path("spans.txt");
-  FaultTally tally;
-  int reached[WindowsCallKinds] = {};
-  for (const auto& setup : setups) {
-    const SpanColumn column = ColumnOf(setup.rows);
-    const std::string newBytes = SavedBytes(setup.rows);
-    std::set<std::string> names{"spans.txt"};
-    if (setup.linked) names.insert("other.txt");
-    for (int kind = 0; kind < WindowsCallKinds; ++kind) {
-      for (int at = 1; at <= 3; ++at) {
-        const std::string run =
-            std::string(setup.name) + ", " + kWindowsCallNames[kind] + " #" + std::to_string(at);
-        Remove(path);
-        Remove(Path("other.txt"));
-        if (setup.exists) {
-          WriteBytes(path, setup.old);
-          ASSERT_TRUE(SetFileAttributesW(Native(path).c_str(), FILE_ATTRIBUTE_HIDDEN)) << run;
-          ASSERT_TRUE(!setup.linked ||
-                      CreateHardLinkW(Native(Path("other.txt")).c_str(), Native(path).c_str(), nullptr))
-              << run;
-        }
-        const std::string kept = KeptOf(path);
-
-        const FaultRun result =
-            SaveUnderFault<InjectedWindowsFault>(path, column, static_cast<WindowsCallKind>(kind), at);
-        const std::string bytes = ReadBytes(path);
-        reached[kind] += result.hit;
-        tally.Check(run, result, bytes, setup.old, newBytes);
-        if (setup.exists) {
-          EXPECT_EQ(KeptOf(path), kept) << run;
-        }
-        if (setup.linked) {
-          EXPECT_TRUE(ReadBytes(Path("other.txt")) == bytes) << run << ": the names disagree";
-        }
-        EXPECT_EQ(Entries(), setup.exists || result.code == -1 ? names : std::set<std::string>{}) << run;
-      }
-    }
-  }
-  Remove(path);
+  const auto prepare = [&](const auto& setup, const std::string& run) {
+    if (!setup.exists) return;
+    const std::string path = Path("spans.txt");
+    WriteBytes(path, setup.old);
+    ASSERT_TRUE(SetFileAttributesW(Native(path).c_str(), FILE_ATTRIBUTE_HIDDEN)) << run;
+    ASSERT_TRUE(!setup.linked ||
+                CreateHardLinkW(Native(Path("other.txt")).c_str(), Native(path).c_str(), nullptr))
+        << run;
+  };
+  const auto inject = [](const auto&, int kind, int at) {
+    return InjectedWindowsFault(static_cast<WindowsCallKind>(kind), at);
+  };
+  const auto everyKind = [](int) { return true; };
+  FailEveryCallOfASave(folder_, setups, kWindowsCallNames, prepare, inject, KeptOf, everyKind).Print("");
+  Remove(Path("spans.txt"));
   Remove(Path("other.txt"));
-  for (int kind = 0; kind < WindowsCallKinds; ++kind)
-    EXPECT_GT(reached[kind], 0) << kWindowsCallNames[kind] << " was never called through the table";
-  tally.Print("");
 }
 
 // A file too large to hold for putting back is not written over in place.

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QString>
 #include <QTemporaryDir>
 #include <optional>
@@ -39,10 +40,13 @@ class FakeDesktop {
   bool isValid() const { return dir_.isValid(); }
 
   // Installs a program's desktop entry among the user's applications, declared
-  // for mimeType.
+  // for mimeType. Its program is a real file: xdg-utils 1.2 takes an entry
+  // only when its command resolves to one, which a shell built-in does not.
   bool InstallProgram(const QString& desktopId, const QString& mimeType) {
-    return write("data/applications/" + desktopId, "[Desktop Entry]\nType=Application\nName=" + desktopId +
-                                                       "\nExec=true %f\nMimeType=" + mimeType + ";\n");
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("true"));
+    return !program.isEmpty() &&
+           write("data/applications/" + desktopId, "[Desktop Entry]\nType=Application\nName=" + desktopId +
+                                                        "\nExec=" + program + " %f\nMimeType=" + mimeType + ";\n");
   }
 
   // Makes desktopId the user's choice for mimeType.

@@ -20,8 +20,8 @@
 #include "app/ErrorReport.h"
 #include "app/TApplication.h"
 #include "ui/TSpanFileDialog.h"
-#include "ui/TStringAlignGrid.h"
 #include "ui/UFormMain.h"
+#include "ui/grid/TStringAlignGrid.h"
 
 struct ShownBox {
   QString caption;
@@ -104,7 +104,13 @@ class FormMainHarness {
     QMenuBar* bar = form_->menuBar();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
     QTRY_VERIFY(menu->isVisible());
-    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+    // a menu takes a release for a choice only once the pointer has moved
+    // over it as a user's does, in several small steps (Qt 6.8)
+    const QRect item = menu->actionGeometry(action);
+    for (int step = 8; step >= 0; --step)
+      QTest::mouseMove(menu, item.center() - QPoint(item.width() * step / 20, 0));
+    QTRY_COMPARE(menu->activeAction(), action);
+    QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
     QTRY_VERIFY(!menu->isVisible());
   }
 

@@ -4,20 +4,6 @@
 // full disk, a folder, a device, a file that vanishes, and files that make
 // the window wait. Each leaves the rows and the results as the program
 // defines them, loses nothing, and leaves the program working.
-#include <QtGlobal>
-#if defined(Q_OS_WIN)
-#include "WindowsFileFaults.h"
-// needs windows.h first
-#include <psapi.h>
-#else
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
-#endif
-
 #include <QClipboard>
 #include <QDir>
 #include <QProcess>
@@ -25,22 +11,17 @@
 #include <QTemporaryDir>
 #include <QWheelEvent>
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
 
 #include "FormMainHarness.h"
+#include "PosixFileFaults.h"
+#include "WindowsFileFaults.h"
 #include "core/Core.h"
-#if defined(Q_OS_WIN)
-#include <condition_variable>
-#include <mutex>
-#endif
 
 namespace {
-
-using namespace std::chrono_literals;
 
 std::string Bytes(const QByteArray& bytes) { return std::string(bytes.constData(), bytes.size()); }
 
@@ -81,37 +62,6 @@ void WriteLines(const QString& path, const QByteArray& head, const QByteArray& f
   }
 }
 
-#if defined(Q_OS_WIN)
-
-// The peak working set in kB: Windows keeps one that cannot be reset.
-qint64 PeakMemoryKb() {
-  PROCESS_MEMORY_COUNTERS counters{};
-  counters.cb = sizeof counters;
-  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return -1;
-  return static_cast<qint64>(counters.PeakWorkingSetSize / 1024);
-}
-
-#else
-
-// One kB figure of /proc/self/status ("VmRSS", "VmHWM"), or -1.
-qint64 StatusKb(const QByteArray& field) {
-  QFile status(QStringLiteral("/proc/self/status"));
-  if (!status.open(QIODevice::ReadOnly | QIODevice::Text)) return -1;
-  for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine())
-    if (line.startsWith(field + ':'))
-      return line.mid(field.size() + 1).trimmed().split(' ').first().toLongLong();
-  return -1;
-}
-
-// Lets the peak resident size start again from the present one; false where
-// the system keeps no peak that can be reset.
-bool ResetPeakMemory() {
-  QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
-  return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1 && clearRefs.flush();
-}
-
-#endif
-
 constexpr char kMeasureOpenOption[] = "--peak-memory-of-open";
 
 // What a fresh program's window showed after opening a file, and by how much
@@ -144,20 +94,10 @@ int MeasureOpen(int argc, char** argv) {
   const QString path = QFile::decodeName(argv[2]);
   TSpanFileDialog::SetAsker([&](const TSpanFileDialog::Request&) -> std::optional<QString> { return path; });
   SetErrorBoxPresenter([](const QString&, const QString& text) { qFatal("%s", qPrintable(text)); });
-#if defined(Q_OS_WIN)
-  const qint64 before = PeakMemoryKb();
+  const PeakMemoryGrowth growth;
   form->findChild<QAction*>("ActProjectOpen")->trigger();
-  const qint64 peak = PeakMemoryKb();
-#else
-  const bool resettable = ResetPeakMemory();
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const qint64 before = resettable ? StatusKb("VmRSS") : usage.ru_maxrss;
-  form->findChild<QAction*>("ActProjectOpen")->trigger();
-  getrusage(RUSAGE_SELF, &usage);
-  const qint64 peak = resettable ? StatusKb("VmHWM") : usage.ru_maxrss;
-#endif
-  std::printf("%s %lld\n", qPrintable(form->findChild<QLabel*>("LabelCnt")->text()), peak - before);
+  const qint64 growthKb = growth.Kb();
+  std::printf("%s %lld\n", qPrintable(form->findChild<QLabel*>("LabelCnt")->text()), growthKb);
   return 0;
 }
 
@@ -169,142 +109,6 @@ int OverrideCursorShape() {
 // Why a measure is skipped where /proc describes an emulator, not the program.
 constexpr char kProcShowsTheEmulator[] =
     "under an emulator /proc shows the emulator's process: its memory and its own system calls";
-
-#if defined(Q_OS_WIN)
-
-// A file whose first opening keeps the window waiting, as a file on a slow
-// network share does: the file layer's open waits inside the system call
-// until the test lets it go. The open is the only call both an open and a
-// save must make before anything else.
-class SlowFileOpening {
- public:
-  SlowFileOpening() {
-    current_ = this;
-    korvastel::windows::Calls().createFile = [](const wchar_t* path, unsigned long access,
-                                                      unsigned long share, unsigned long disposition,
-                                                      unsigned long flags) -> void* {
-      current_->enterAndWait();
-      return korvastel::windows::SystemCalls().createFile(path, access, share, disposition, flags);
-    };
-  }
-  ~SlowFileOpening() {
-    Release();
-    RestoreWindowsFileCalls();
-    current_ = nullptr;
-  }
-  SlowFileOpening(const SlowFileOpening&) = delete;
-  SlowFileOpening& operator=(const SlowFileOpening&) = delete;
-
-  // Waits (up to 10 s) until the window waits in the opening.
-  bool WaitUntilBlocked() {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, 10s, [this] { return blocked_; });
-  }
-  void Release() {
-    const std::lock_guard lock(mutex_);
-    released_ = true;
-    changed_.notify_all();
-  }
-
- private:
-  void enterAndWait() {
-    std::unique_lock lock(mutex_);
-    blocked_ = true;
-    changed_.notify_all();
-    changed_.wait(lock, [this] { return released_; });
-  }
-
-  static inline SlowFileOpening* current_ = nullptr;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool blocked_ = false;
-  bool released_ = false;
-};
-
-// A named pipe no program reads or writes; it is gone with the handle.
-struct PipeNoProgramUses {
-  QString path = QStringLiteral("\\\\.\\pipe\\korvastel-test-%1").arg(QRandomGenerator::global()->generate());
-  HANDLE server = CreateNamedPipeW(reinterpret_cast<const wchar_t*>(path.utf16()), PIPE_ACCESS_DUPLEX,
-                                   PIPE_TYPE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, nullptr);
-  ~PipeNoProgramUses() {
-    if (server != INVALID_HANDLE_VALUE) CloseHandle(server);
-  }
-};
-
-// Windows has no /proc: what is measured there is this program's own.
-bool ProcDescribesAnEmulator() { return false; }
-
-#else
-
-pid_t CurrentThreadId() { return static_cast<pid_t>(::syscall(SYS_gettid)); }
-
-// Under a user-mode emulator (qemu-user runs the ARM64 build) /proc shows the
-// emulator's own process: its memory, and the system calls it makes in the
-// machine's numbering. Told apart by the read of /proc/self/syscall itself,
-// which is reported under another number than this program's SYS_read.
-bool ProcDescribesAnEmulator() {
-  const int file = ::open("/proc/self/syscall", O_RDONLY | O_CLOEXEC);
-  if (file < 0) return false;
-  char text[256] = {};
-  const ssize_t size = ::read(file, text, sizeof text - 1);
-  ::close(file);
-  char* end = text;
-  const long number = size > 0 ? std::strtol(text, &end, 10) : -1;
-  return end != text && number != SYS_read;
-}
-
-// The system call thread `tid` of this process waits in, with its first
-// argument; number -1 while it runs, nothing where the system does not tell.
-struct WaitingCall {
-  long number = -1;
-  long firstArgument = -1;
-};
-std::optional<WaitingCall> WaitingCallOf(pid_t tid) {
-  QFile file(QStringLiteral("/proc/self/task/%1/syscall").arg(tid));
-  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-  const QList<QByteArray> fields = file.readAll().trimmed().split(' ');
-  WaitingCall call;
-  bool isNumber = false;
-  const long number = fields.value(0).toLong(&isNumber);
-  if (isNumber && fields.size() > 1) call = {number, fields[1].toLong(nullptr, 16)};
-  return call;
-}
-
-// Whether a call the thread waits in waits on the FIFO `fifo`: a read or a
-// write names its descriptor.
-bool WaitsOnFifo(const WaitingCall& call, const QString& fifo) {
-  return (call.number == SYS_read || call.number == SYS_write) &&
-         QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(call.firstArgument)) == fifo;
-}
-
-// Waits (up to 10 s) until thread `tid` is blocked on the FIFO `fifo` in the
-// system call `number` (SYS_read or SYS_write).
-bool WaitUntilBlockedIn(pid_t tid, long number, const QString& fifo) {
-  for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;) {
-    const std::optional<WaitingCall> call = WaitingCallOf(tid);
-    if (call && call->number == number && WaitsOnFifo(*call, fifo)) return true;
-    std::this_thread::sleep_for(1ms);
-  }
-  return false;
-}
-
-// A node of the full device in `folder`, so that however a save to it goes
-// wrong the system's own /dev/full is never at stake; /dev/full itself only
-// where this user could not replace it anyway. Empty when neither will do.
-QString FullDevice(const QString& folder) {
-  const QByteArray node = QFile::encodeName(folder + QStringLiteral("/full"));
-  if (::mknod(node.constData(), S_IFCHR | 0666, makedev(1, 7)) == 0) {
-    const int probe = ::open(node.constData(), O_WRONLY);
-    if (probe >= 0) {
-      ::close(probe);
-      return QFile::decodeName(node);
-    }
-  }
-  return ::access("/dev", W_OK) != 0 && ::access("/dev/full", W_OK) == 0 ? QStringLiteral("/dev/full")
-                                                                         : QString();
-}
-
-#endif
 
 // What the file layer reports for each hazard, by the system's own numbers.
 #if defined(Q_OS_WIN)

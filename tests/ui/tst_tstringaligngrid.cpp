@@ -19,9 +19,9 @@
 #include <memory>
 
 #include "core/SpanColumn.h"
-#include "ui/GridCellText.h"
-#include "ui/TNewInplaceEdit.h"
-#include "ui/TStringAlignGrid.h"
+#include "ui/grid/GridCellText.h"
+#include "ui/grid/TNewInplaceEdit.h"
+#include "ui/grid/TStringAlignGrid.h"
 
 namespace {
 // The main window's grid: 145 x 442 px, so 20 rows show whole.

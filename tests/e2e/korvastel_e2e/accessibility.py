@@ -105,7 +105,7 @@ class Application:
     def control(self, role, name):
         """The control of that role ("push button", "text", "menu item", ...)
         and name; the test cannot go on without it."""
-        node = self.find(lambda node: node.get_role_name() == role and node.get_name() == name)
+        node = self.find(lambda node: role_name(node) == role and node.get_name() == name)
         if node is None:
             raise NotFound(f"no {role} '{name}' in {self.name}")
         return node
@@ -121,7 +121,7 @@ class Application:
     def children(self, role, name):
         """The roles and names of the control's children, "role: name" each."""
         node = self.control(role, name)
-        return [f"{child.get_role_name()}: {child.get_name()}" for child in _children(node)]
+        return [f"{role_name(child)}: {child.get_name()}" for child in _children(node)]
 
     def child_extents(self, role, name):
         """The rectangle and name of each child of the control: (x, y, width, height, name)."""
@@ -129,7 +129,7 @@ class Application:
 
     def text(self, role, name):
         """The text the control shows; None when there is no such control."""
-        node = self.find(lambda node: node.get_role_name() == role and node.get_name() == name)
+        node = self.find(lambda node: role_name(node) == role and node.get_name() == name)
         return None if node is None else _shown_text(node)
 
     def described(self, description):
@@ -151,6 +151,13 @@ def registry_pid():
     return Atspi.get_desktop(0).get_process_id()
 
 
+def role_name(node):
+    """The node's role by the names of at-spi2 2.46 (Debian 12), which later
+    versions shortened: a push button is a "button" from at-spi2 2.50 on."""
+    name = node.get_role_name()
+    return {"button": "push button"}.get(name, name)
+
+
 def _children(node):
     return [child for child in (node.get_child_at_index(i) for i in range(node.get_child_count())) if child is not None]
 
@@ -159,7 +166,7 @@ def _walk(node):
     yield node
     # a table's cells are reached through its table interface: walking its
     # thousands of rows would only make every search slow
-    if node.get_role_name() == "table":
+    if role_name(node) == "table":
         return
     for child in _children(node):
         yield from _walk(child)

@@ -1,15 +1,10 @@
-#include "ui/TNewInplaceEdit.h"
+#include "ui/grid/TNewInplaceEdit.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <limits>
 
-namespace {
-bool IsTabKey(const QKeyEvent& event) {
-  const bool tab = event.key() == Qt::Key_Tab || event.key() == Qt::Key_Backtab;
-  return tab && !(event.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-}
-}  // namespace
+#include "ui/grid/GridKeys.h"
 
 TNewInplaceEdit::TNewInplaceEdit(QWidget* grid, QWidget* parent) : QLineEdit(parent), grid_(grid) {
   setFrame(false);

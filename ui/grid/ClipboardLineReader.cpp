@@ -1,4 +1,4 @@
-#include "ui/ClipboardLineReader.h"
+#include "ui/grid/ClipboardLineReader.h"
 
 ClipboardLineReader::ClipboardLineReader(QStringView text) : text_(text) {}
 

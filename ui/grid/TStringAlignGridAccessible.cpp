@@ -1,9 +1,9 @@
-#include "ui/TStringAlignGridAccessible.h"
+#include "ui/grid/TStringAlignGridAccessible.h"
 
 #include <QWidget>
 
-#include "ui/TStringAlignGrid.h"
-#include "ui/TStringAlignGridCellAccessible.h"
+#include "ui/grid/TStringAlignGrid.h"
+#include "ui/grid/TStringAlignGridCellAccessible.h"
 
 namespace {
 QAccessibleInterface* CreateGridInterface(const QString& className, QObject* object) {

@@ -1,4 +1,4 @@
-#include "ui/TStringAlignGrid.h"
+#include "ui/grid/TStringAlignGrid.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -17,10 +17,11 @@
 #include <utility>
 
 #include "core/SpanColumn.h"
-#include "ui/ClipboardLineReader.h"
-#include "ui/GridCellText.h"
-#include "ui/TNewInplaceEdit.h"
-#include "ui/TStringAlignGridAccessible.h"
+#include "ui/grid/ClipboardLineReader.h"
+#include "ui/grid/GridCellText.h"
+#include "ui/grid/GridKeys.h"
+#include "ui/grid/TNewInplaceEdit.h"
+#include "ui/grid/TStringAlignGridAccessible.h"
 
 namespace {
 // A row's cell and the grid line under it.
@@ -33,9 +34,9 @@ constexpr int kWheelNotch = 120;
 const QColor kSilver(192, 192, 192);
 const QColor kGray(128, 128, 128);
 
-// Drawing snaps every edge of a cell or a grid line to a whole device pixel,
-// so that at a fractional scale (125 %, 150 %) every line comes out the same
-// width; a logical pixel no longer has to be a whole number of device pixels.
+// Drawing snaps every edge of a cell or a grid line to a whole device pixel:
+// at a fractional scale (125 %, 150 %) a logical pixel is not a whole number
+// of device pixels, and unsnapped lines would come out in different widths.
 qreal SnapToDevice(qreal logical, qreal scale) { return std::round(logical * scale) / scale; }
 
 // A grid line's width on the device: a whole number of pixels, at least one.
@@ -61,41 +62,6 @@ qreal DeviceScale(const QPainter& painter) { return painter.deviceTransform().m2
 
 void CheckColumn(int ACol) {
   if (ACol != 0) throw std::out_of_range("TStringAlignGrid column " + std::to_string(ACol));
-}
-
-Qt::KeyboardModifiers ModifiersOf(const QKeyEvent& event) { return event.modifiers() & ~Qt::KeypadModifier; }
-
-bool IsKey(const QKeyEvent& event, int key, Qt::KeyboardModifiers modifiers) {
-  return event.key() == key && ModifiersOf(event) == modifiers;
-}
-
-bool IsTabKey(const QKeyEvent& event) {
-  const bool tab = event.key() == Qt::Key_Tab || event.key() == Qt::Key_Backtab;
-  return tab && !(event.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-}
-
-bool IsCopyKey(const QKeyEvent& event) {
-  return IsKey(event, Qt::Key_Insert, Qt::ControlModifier) || IsKey(event, Qt::Key_C, Qt::ControlModifier) ||
-         event.matches(QKeySequence::Copy);
-}
-
-bool IsCutKey(const QKeyEvent& event) {
-  return IsKey(event, Qt::Key_Delete, Qt::ShiftModifier) || IsKey(event, Qt::Key_X, Qt::ControlModifier) ||
-         event.matches(QKeySequence::Cut);
-}
-
-bool IsPasteKey(const QKeyEvent& event) {
-  return IsKey(event, Qt::Key_Insert, Qt::ShiftModifier) || IsKey(event, Qt::Key_V, Qt::ControlModifier) ||
-         event.matches(QKeySequence::Paste);
-}
-
-// A key that types into the cell: Backspace, or a printable character
-// (code 32 or above) typed without Ctrl, Alt or Meta.
-bool IsTypingKey(const QKeyEvent& event) {
-  if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
-  if (event.key() == Qt::Key_Backspace) return true;
-  const QString text = event.text();
-  return !text.isEmpty() && text[0].unicode() >= 32 && text[0].unicode() != 127;
 }
 }  // namespace
 

@@ -1,4 +1,4 @@
-#include "ui/GridCellText.h"
+#include "ui/grid/GridCellText.h"
 
 #include <QByteArray>
 #include <QFontMetrics>

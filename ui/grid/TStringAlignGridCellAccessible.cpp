@@ -1,10 +1,10 @@
-#include "ui/TStringAlignGridCellAccessible.h"
+#include "ui/grid/TStringAlignGridCellAccessible.h"
 
 #include <QWidget>
 #include <QWindow>
 
-#include "ui/GridCellText.h"
-#include "ui/TStringAlignGrid.h"
+#include "ui/grid/GridCellText.h"
+#include "ui/grid/TStringAlignGrid.h"
 
 TStringAlignGridCellAccessible::TStringAlignGridCellAccessible(TStringAlignGrid* grid, int row)
     : grid_(grid), row_(row) {}

@@ -1,11 +1,7 @@
-#pragma once
+// The differential check's engine: how operands are drawn and what is compared.
+#include "tests/support/ExtendedDifferential.h"
 
-// The software extended arithmetic against the x87 unit, bit for bit, on
-// operands drawn to hit the hard places of the rounding: denormals and the
-// edge of underflow, the edge of overflow, exact ties and near-ties, every
-// power of ten of the scaling tables, cancellation in sums; then whole
-// parses, formats and calculations done both ways. Shared by the core tests
-// (a short run) and bench/ExtendedDifferentialCheck (a long one, by hand).
+#if KORVASTEL_HAS_X87_EXTENDED
 
 #include <algorithm>
 #include <bit>
@@ -27,18 +23,15 @@
 #include "core/arithmetic/WideInteger.h"
 #include "core/arithmetic/X87Extended.h"
 
-#if KORVASTEL_HAS_X87_EXTENDED
-
 namespace korvastel::differential {
 
 using detail::SoftExtended;
 using detail::X87Extended;
 
-class ExtendedDifferential {
+class ExtendedDifferential::Engine {
  public:
-  explicit ExtendedDifferential(std::uint64_t seed) : random_(seed) {}
+  Engine(std::uint64_t seed, ExtendedDifferential& results) : random_(seed), results_(results) {}
 
-  // One round checks every operation on fresh operands: about 25 checks.
   void RunOperations(std::uint64_t rounds) {
     X87Extended::Scope scope;
     for (std::uint64_t round = 0; round < rounds; ++round) {
@@ -56,8 +49,6 @@ class ExtendedDifferential {
     }
   }
 
-  // One round parses a text, formats a double and, every 64th round,
-  // calculates a small column, each both ways.
   void RunSpanWork(std::uint64_t rounds) {
     for (std::uint64_t round = 0; round < rounds; ++round) {
       CheckParse(SpanText());
@@ -65,17 +56,6 @@ class ExtendedDifferential {
       if (round % 64 == 0) CheckCalculation();
     }
   }
-
-  // Checks made, by operation.
-  const std::map<std::string, std::uint64_t>& Checks() const { return checks_; }
-  std::uint64_t TotalChecks() const {
-    std::uint64_t total = 0;
-    for (const auto& [name, count] : checks_) total += count;
-    return total;
-  }
-  std::uint64_t Mismatches() const { return mismatches_; }
-  // The first few mismatches, described.
-  const std::vector<std::string>& Examples() const { return examples_; }
 
  private:
   struct Bits {
@@ -313,10 +293,10 @@ class ExtendedDifferential {
   }
 
   void Record(const char* operation, bool same, const std::string& detail) {
-    ++checks_[operation];
+    ++results_.checks_[operation];
     if (same) return;
-    ++mismatches_;
-    if (examples_.size() < 20) examples_.push_back(std::string(operation) + ": " + detail);
+    ++results_.mismatches_;
+    if (results_.examples_.size() < 20) results_.examples_.push_back(std::string(operation) + ": " + detail);
   }
 
   static std::string Describe(Bits bits) {
@@ -520,10 +500,26 @@ class ExtendedDifferential {
   }
 
   std::mt19937_64 random_;
-  std::map<std::string, std::uint64_t> checks_;
-  std::uint64_t mismatches_ = 0;
-  std::vector<std::string> examples_;
+  ExtendedDifferential& results_;
 };
+
+ExtendedDifferential::ExtendedDifferential(std::uint64_t seed)
+    : engine_(std::make_unique<Engine>(seed, *this)) {}
+ExtendedDifferential::~ExtendedDifferential() = default;
+
+void ExtendedDifferential::RunOperations(std::uint64_t rounds) { engine_->RunOperations(rounds); }
+void ExtendedDifferential::RunSpanWork(std::uint64_t rounds) { engine_->RunSpanWork(rounds); }
+
+const std::map<std::string, std::uint64_t>& ExtendedDifferential::Checks() const { return checks_; }
+
+std::uint64_t ExtendedDifferential::TotalChecks() const {
+  std::uint64_t total = 0;
+  for (const auto& [name, count] : checks_) total += count;
+  return total;
+}
+
+std::uint64_t ExtendedDifferential::Mismatches() const { return mismatches_; }
+const std::vector<std::string>& ExtendedDifferential::Examples() const { return examples_; }
 
 }  // namespace korvastel::differential
 
