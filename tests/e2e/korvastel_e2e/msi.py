@@ -47,8 +47,9 @@ class Installer:
         make-msi signs the program in the folder it is given and sets its
         files' times."""
         started = time.monotonic()
-        staged = self.staged[version] = self.scratch / f"staging-{version}"
+        staged = self.scratch / f"staging-{msi.stem}"
         shutil.copytree(self.staging, staged)
+        self.staged.setdefault(version, staged)  # a rebuild is checked against the first
         made = succeeds([str(MAKE_MSI), str(staged), version, str(msi), *signing]) and msi.is_file()
         self.check.info(f"building the installer of {version} took {since(started)}; "
                         f"it is {msi.stat().st_size if msi.is_file() else 0} bytes")
