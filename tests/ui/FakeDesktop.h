@@ -46,7 +46,8 @@ class FakeDesktop {
     QString program = QStandardPaths::findExecutable(QStringLiteral("true"));
     if (program.isEmpty()) program = QStringLiteral("true");  // Windows, where nothing reads the entry
     return write("data/applications/" + desktopId, "[Desktop Entry]\nType=Application\nName=" + desktopId +
-                                                        "\nExec=" + program + " %f\nMimeType=" + mimeType + ";\n");
+                                                       "\nExec=" + program + " %f\nMimeType=" + mimeType +
+                                                       ";\n");
   }
 
   // Makes desktopId the user's choice for mimeType.
