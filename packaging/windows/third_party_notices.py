@@ -54,6 +54,11 @@ def attributions(root):
             yield path.parent, entry
 
 
+def text_of(field):
+    """A text field of an attribution: one string, or from Qt 6.8 on a list of lines."""
+    return ("\n".join(field) if isinstance(field, list) else field).strip()
+
+
 def licence_texts(folder, entry):
     for path in licence_files(folder, entry):
         yield path.read_text(encoding="utf-8", errors="replace").strip()
@@ -74,7 +79,7 @@ def main(licenses_dir, program_license, output):
         title = " ".join(filter(None, [entry.get("Name"), entry.get("Version")]))
         parts += ["=" * 78, "", title, ""]
         if entry.get("Copyright"):
-            parts += [entry["Copyright"].strip(), ""]
+            parts += [text_of(entry["Copyright"]), ""]
         parts += [f"Licence: {entry.get('License', 'see below')}", ""]
         parts += [text + "\n" for text in licence_texts(folder, entry)]
     for spdx in ("LGPL-3.0-only", "GPL-3.0-only"):
